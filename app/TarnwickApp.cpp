@@ -1,0 +1,144 @@
+#include "app/TarnwickApp.h"
+
+#include <unistd.h>
+#include <QFile>
+
+#include "app/ApplicationIdentity.h"
+#include "app/GuiMessages.h"
+#include "app/TerminationSignals.h"
+#include "app/logger/Logger.h"
+#include "app/profile/ProfileKeys.h"
+#include "components/utils/Elevation.h"
+#include "components/utils/LocalTime.h"
+#include "components/utils/ReportError.h"
+#include "components/utils/UserFolders.h"
+#include "ui/MainFrame.h"
+
+namespace tkw {
+namespace {
+
+const std::string kSeparatorLine = std::string(342, '-') + "\r\n";
+
+void Log(const std::string& text) {
+    static const CLogger logger;
+    logger.Write(GetTimeAsString() + text + "\r\n");
+}
+
+}  // namespace
+
+CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
+    SetProfileStore(&m_profileStore);
+    InstallGuiErrorReporter();
+    setApplicationName(QString::fromLatin1(kTitle));
+    setOrganizationName(QStringLiteral("Quorvane Software"));
+    m_identity = ComputeApplicationIdentity();
+    setDesktopFileName(QString::fromStdString(m_identity));
+    m_terminationSignals = new CTerminationSignals(this);
+}
+
+CTarnwickApp::~CTarnwickApp() {
+    m_mainFrame.reset();
+    SetErrorReporter({});
+    SetProfileStore(nullptr);
+}
+
+CTarnwickApp* CTarnwickApp::Instance() {
+    return qobject_cast<CTarnwickApp*>(QCoreApplication::instance());
+}
+
+int CTarnwickApp::Run() {
+    if (const auto refused = InitInstance()) {
+        return *refused;
+    }
+    exec();
+    return ExitInstance();
+}
+
+std::optional<int> CTarnwickApp::InitInstance() {
+    if (ProcessIsElevated() == 0) {
+        ShowMessage(QStringLiteral("You must be logged as adminstrator when run this program !"));
+        return kExitNotElevated;
+    }
+    if (const auto refused = AcquireSingleInstance()) {
+        return refused;
+    }
+    FillSettingDefaults();
+    CreateMainFrame();
+    Log(" Application started");
+
+    // Only the first argument after the program names a backup file; Qt has already taken out
+    // the options that are its own (such as -platform).
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) {
+        LoadCommandLineBackup(QFile::encodeName(arguments.at(1)).toStdString());
+    }
+    AnnounceReady();
+    return std::nullopt;
+}
+
+int CTarnwickApp::ExitInstance() {
+    return 0;
+}
+
+std::optional<int> CTarnwickApp::AcquireSingleInstance() {
+    const std::string title = kTitle;
+    if (!m_instanceLock.Create(CInstanceLock::PathFor(title))) {
+        ReportError("failed to lauch another instance of " + title, errno);
+    }
+    int errorCode = 0;
+    switch (m_instanceLock.TryAcquire(errorCode)) {
+        case CInstanceLock::Outcome::Failed:
+            ReportError("Failed ", errorCode);
+            return kExitInstanceWaitFailed;
+        case CInstanceLock::Outcome::HeldElsewhere:
+            ShowMessage(QStringLiteral("Another instance of ") + QString::fromStdString(title) +
+                        QStringLiteral(" is already running ! "));
+            return kExitAnotherInstance;
+        case CInstanceLock::Outcome::Acquired:
+            // Held until the process ends.
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void CTarnwickApp::FillSettingDefaults() {
+    if (GetProfileString(profile::kBackupFilename).empty()) {
+        WriteProfileString(profile::kBackupFilename, "Backup");
+    }
+    if (GetProfileString(profile::kBrowseForFolderPath).empty()) {
+        WriteProfileString(profile::kBrowseForFolderPath, GetMyDocumentsDirectory().native());
+    }
+}
+
+void CTarnwickApp::CreateMainFrame() {
+    m_mainFrame = std::make_unique<CMainFrame>();
+    connect(m_mainFrame.get(), &CMainFrame::closing, this, &CTarnwickApp::OnClosingMainFrame);
+    connect(m_terminationSignals, &CTerminationSignals::terminationRequested, m_mainFrame.get(),
+            &QWidget::close);
+    m_mainFrame->RestoreLayout();
+    m_mainFrame->showMaximized();
+}
+
+void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile) {
+    // The engine's load operation takes the file here once the engine can load backups.
+    (void)backupFile;
+}
+
+void CTarnwickApp::OnClosingMainFrame() {
+    Log(" Application ended");
+    static const CLogger logger;
+    logger.Write(kSeparatorLine);
+}
+
+void CTarnwickApp::AnnounceReady() {
+    // Scripts and tests that start the program can wait for this instead of guessing a delay.
+    bool ok = false;
+    const int fd = qEnvironmentVariableIntValue("TARNWICK_READY_FD", &ok);
+    if (ok && fd > 2) {
+        static constexpr char kReady[] = "ready\n";
+        [[maybe_unused]] const ssize_t ignored = ::write(fd, kReady, sizeof kReady - 1);
+        ::close(fd);
+    }
+}
+
+}  // namespace tkw

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QApplication>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/settings/QtProfileStore.h"
+#include "components/utils/InstanceLock.h"
+#include "engine/BackupRestoreManager.h"
+
+namespace tkw {
+
+class CMainFrame;
+class CTerminationSignals;
+
+// The application object: decides whether this process may run (root only, one instance per
+// session), fills the two settings every backup needs, puts up the main window, and writes the
+// start and end lines of the log. Every other part reaches the engine through it.
+class CTarnwickApp : public QApplication {
+    Q_OBJECT
+public:
+    // The program's title, which also names the single-instance lock.
+    static constexpr const char* kTitle = "Tarnwick";
+
+    // Exit codes of a start that is refused.
+    static constexpr int kExitNotElevated = 425;
+    static constexpr int kExitInstanceWaitFailed = 42;
+    static constexpr int kExitAnotherInstance = 43;
+
+    CTarnwickApp(int& argc, char** argv);
+    ~CTarnwickApp() override;
+
+    // Start-up, the event loop and the end: the process's exit code.
+    int Run();
+
+    // Returns nothing when the main window is up, otherwise the exit code to end with.
+    std::optional<int> InitInstance();
+    int ExitInstance();
+
+    static CTarnwickApp* Instance();
+    CBackupRestoreManager& Engine() { return m_engine; }
+    const std::string& ApplicationIdentity() const { return m_identity; }
+    CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+
+    unsigned ApplicationLook() const { return m_applicationLook; }
+    void SetApplicationLook(unsigned look) { m_applicationLook = look; }
+    int HighColorIcons() const { return m_highColorIcons; }
+
+    // Whether a backup launch or a restore worker is running; the shortcut keys test these.
+    std::atomic<bool> backupInProgress{false};
+    std::atomic<bool> restoreInProgress{false};
+
+private:
+    std::optional<int> AcquireSingleInstance();
+    void FillSettingDefaults();
+    void CreateMainFrame();
+    void LoadCommandLineBackup(const std::filesystem::path& backupFile);
+    void OnClosingMainFrame();
+    void AnnounceReady();
+
+    CQtProfileStore m_profileStore;
+    CBackupRestoreManager m_engine;
+    CInstanceLock m_instanceLock;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    CTerminationSignals* m_terminationSignals = nullptr;
+    std::string m_identity;
+    unsigned m_applicationLook = 0;
+    int m_highColorIcons = 1;
+};
+
+}  // namespace tkw

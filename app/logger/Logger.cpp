@@ -1,0 +1,167 @@
+#include "app/logger/Logger.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "app/profile/ProfileKeys.h"
+#include "components/utils/ProcessInfo.h"
+#include "components/utils/ReportError.h"
+#include "components/utils/TextEncoding.h"
+
+namespace tkw {
+namespace {
+
+std::mutex g_stateMutex;  // guards the sink and the environment, never held while calling out
+std::shared_ptr<const LogSink> g_sink;
+LogEnvironment g_environment;
+
+// Serialises this process's own appends: without it two threads logging at the same instant would
+// find each other's lock and lose a line.
+std::mutex g_fileMutex;
+
+// Another Tarnwick process (the GUI and the command-line tool) may hold the lock for the few
+// microseconds of its own append; a program that keeps holding it makes this call fail.
+constexpr int kLockAttempts = 20;
+constexpr auto kLockRetryWait = std::chrono::milliseconds(1);
+
+std::string WithoutLineBreaks(const std::string& text) {
+    std::string entry;
+    entry.reserve(text.size());
+    for (const char c : text) {
+        if (c != '\r' && c != '\n') {
+            entry.push_back(c);
+        }
+    }
+    return entry;
+}
+
+void ShowInOutputPane(const std::string& text) {
+    std::shared_ptr<const LogSink> sink;
+    {
+        std::lock_guard lock(g_stateMutex);
+        sink = g_sink;
+    }
+    if (sink && *sink) {
+        (*sink)(WithoutLineBreaks(text));
+    }
+}
+
+LocalDateTime Today() {
+    std::function<LocalDateTime()> clock;
+    {
+        std::lock_guard lock(g_stateMutex);
+        clock = g_environment.clock;
+    }
+    return clock ? clock() : NowLocal();
+}
+
+bool LockForAppending(int fd) {
+    for (int attempt = 1;; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK || attempt == kLockAttempts) {
+            return false;
+        }
+        std::this_thread::sleep_for(kLockRetryWait);
+    }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Appends the converted message to the day's file. One write(2) per message hands the bytes to the
+// kernel, which is what survives a crash of the program; a sync to the disk per line would cost
+// two hundred times as much.
+void AppendToDayFile(std::string_view bytes) {
+    const std::filesystem::path folder = GetLogFolder();
+    ::mkdir(folder.c_str(), 0755);  // one level; a failure shows up as the open's failure
+    const std::filesystem::path file = folder / LogFileName(Today());
+
+    std::lock_guard lock(g_fileMutex);
+    const int fd =
+        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        ReportError("Cannot open log file!", errno);
+        return;
+    }
+    if (!LockForAppending(fd)) {
+        const int error = errno;
+        ::close(fd);
+        ReportError("Cannot open log file!", error);
+        return;
+    }
+    if (!WriteAll(fd, bytes)) {
+        ReportError("Cannot write log file", errno);
+    }
+    // Closing is where a file system reports write-back it could not do.
+    if (::close(fd) != 0) {
+        ReportError("Cannot flush log file", errno);
+    }
+}
+
+}  // namespace
+
+void CLogger::Write(std::string text) const {
+    ShowInOutputPane(text);
+    const bool createLogFile = GetProfileInt(profile::kCreateLogFile) != 0;
+    const std::string bytes = ToWindows1252(text);
+    if (!createLogFile) {
+        return;
+    }
+    AppendToDayFile(bytes);
+}
+
+LogSink SetLogSink(LogSink sink) {
+    auto next = sink ? std::make_shared<const LogSink>(std::move(sink)) : nullptr;
+    std::lock_guard lock(g_stateMutex);
+    auto previous = std::exchange(g_sink, std::move(next));
+    return previous ? *previous : LogSink();
+}
+
+std::filesystem::path GetLogFolder() {
+    {
+        std::lock_guard lock(g_stateMutex);
+        if (g_environment.folder) {
+            return *g_environment.folder;
+        }
+    }
+    return GetProgramDirectory() / "logs";
+}
+
+std::string LogFileName(const LocalDateTime& day) {
+    char date[32];
+    std::snprintf(date, sizeof date, "%02d-%02d-%02d", day.month, day.day, day.year % 100);
+    return std::string(date) + " Tarnwick Log.txt";
+}
+
+LogEnvironment SetLogEnvironment(LogEnvironment environment) {
+    std::lock_guard lock(g_stateMutex);
+    return std::exchange(g_environment, std::move(environment));
+}
+
+}  // namespace tkw

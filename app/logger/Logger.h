@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "components/utils/LocalTime.h"
+
+namespace tkw {
+
+// The one logging operation of the program. A message is finished by its caller, by convention
+// GetTimeAsString() + text starting with a blank + "\r\n"; the logger adds nothing to it.
+// Each call shows the message in the output pane (when a sink is installed) and, unless the user
+// switched the log file off, appends it to the day's log file in Windows-1252: the file is opened,
+// written, and closed again for every message, so a crash of the program loses no line.
+// Any instance may be used from any thread; instances hold no state.
+class CLogger {
+public:
+    virtual ~CLogger() = default;
+    void Write(std::string text) const;
+};
+
+// Receives each message, with every CR and LF removed, before it goes to the file. The GUI installs
+// its output pane here; returns the previous sink. An empty function removes the sink.
+using LogSink = std::function<void(const std::string& entry)>;
+LogSink SetLogSink(LogSink sink);
+
+// The folder "logs" beside the program file, without a trailing separator.
+std::filesystem::path GetLogFolder();
+
+// "MM-DD-YY Tarnwick Log.txt" for the given day.
+std::string LogFileName(const LocalDateTime& day);
+
+// Where and when the logger writes; tests replace both so they neither wait for midnight nor share
+// the program's folder. Unset fields take the real values.
+struct LogEnvironment {
+    std::optional<std::filesystem::path> folder;
+    std::function<LocalDateTime()> clock;
+};
+LogEnvironment SetLogEnvironment(LogEnvironment environment);
+
+}  // namespace tkw

@@ -1,0 +1,7 @@
+#include "engine/BackupRestoreManager.h"
+
+namespace tkw {
+
+CBackupRestoreManager::~CBackupRestoreManager() = default;
+
+}  // namespace tkw
