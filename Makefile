@@ -1,0 +1,61 @@
+# The two commands a newcomer needs: `make run` and `make test`. Both install what is missing.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+# Debian packages the build, the tests and the benchmarks need.
+PACKAGES := cmake make g++ pkg-config git \
+            qt6-base-dev libzstd-dev libxxhash-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev \
+            xvfb xauth imagemagick clang-format
+
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+.PHONY: all deps build run test test-sanitize bench format format-check clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Tarnwick must run as root; a non-root user is asked for the password by sudo.
+run: build
+	@if [ "$$(id -u)" -eq 0 ]; then $(BUILD)/bin/tarnwick; \
+	else sudo --preserve-env=DISPLAY,XAUTHORITY,WAYLAND_DISPLAY $(BUILD)/bin/tarnwick; fi
+
+test: build
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=ON -DTARNWICK_BUILD_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
+
+bench: build
+	bench/run-all.sh $(BUILD)
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	clang-format --dry-run --Werror $(SOURCES)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,196 @@
+#include "app/logger/Logger.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+#include "app/profile/ProfileKeys.h"
+#include "components/utils/ReportError.h"
+#include "tests/support/TestProfile.h"
+
+namespace tkw {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Report {
+    std::string message;
+    int code;
+};
+
+// A logger writing into a temporary folder at a day the test sets, with the pane and the error
+// reports captured.
+class LoggerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLogEnvironment({m_logs, [this] {
+                               std::lock_guard lock(m_mutex);
+                               return m_now;
+                           }});
+        SetLogSink([this](const std::string& entry) {
+            std::lock_guard lock(m_mutex);
+            m_pane.push_back(entry);
+        });
+        SetErrorReporter([this](const std::string& message, int code) {
+            std::lock_guard lock(m_mutex);
+            m_reports.push_back({message, code});
+        });
+    }
+    void TearDown() override {
+        SetLogEnvironment({});
+        SetLogSink({});
+        SetErrorReporter({});
+    }
+
+    void SetDay(LocalDateTime now) {
+        std::lock_guard lock(m_mutex);
+        m_now = now;
+    }
+    fs::path DayFile(const char* name) const { return m_logs / name; }
+
+    test::TestProfile m_profile;
+    test::TempDir m_temp;
+    const fs::path m_logs = m_temp / "logs";
+    std::mutex m_mutex;
+    LocalDateTime m_now{2011, 3, 7, 10, 0, 0};
+    std::vector<std::string> m_pane;
+    std::vector<Report> m_reports;
+    const CLogger m_logger;
+};
+
+TEST_F(LoggerTest, AppendsWindows1252LinesWithCrLfAndNoByteOrderMark) {
+    m_logger.Write("2011-03-07 10:00:00 Application started\r\n");
+    m_logger.Write(
+        "2011-03-07 10:00:01 Added \"/home/a/caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83.txt\"\r\n");
+
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")),
+              "2011-03-07 10:00:00 Application started\r\n"
+              "2011-03-07 10:00:01 Added \"/home/a/caf\xE9 \x80 ?.txt\"\r\n");
+    ASSERT_EQ(m_pane.size(), 2u);
+    EXPECT_EQ(m_pane[1],
+              "2011-03-07 10:00:01 Added \"/home/a/caf\xC3\xA9 \xE2\x82\xAC \xE2\x98\x83.txt\"")
+        << "the pane shows the text unchanged, without its line break";
+    EXPECT_TRUE(m_reports.empty());
+}
+
+TEST_F(LoggerTest, LineBreaksInsideAMessageSplitTheFileLineButNotThePaneEntry) {
+    m_logger.Write("first\r\nsecond\r\n");
+    EXPECT_EQ(m_pane, std::vector<std::string>{"firstsecond"});
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")), "first\r\nsecond\r\n");
+}
+
+TEST_F(LoggerTest, WithTheLogFileSwitchedOffOnlyThePaneGetsTheMessage) {
+    WriteProfileInt(profile::kCreateLogFile, 0);
+    m_logger.Write("x\r\n");
+    EXPECT_EQ(m_pane, std::vector<std::string>{"x"});
+    EXPECT_FALSE(fs::exists(m_logs)) << "no folder or file is touched";
+
+    // The setting is read again for every message.
+    WriteProfileInt(profile::kCreateLogFile, 1);
+    m_logger.Write("y\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")), "y\r\n");
+}
+
+TEST_F(LoggerTest, AMessageAfterMidnightGoesToTheNextDaysFile) {
+    SetDay({2011, 12, 31, 23, 59, 59});
+    m_logger.Write("old year\r\n");
+    SetDay({2012, 1, 1, 0, 0, 0});
+    m_logger.Write("new year\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("12-31-11 Tarnwick Log.txt")), "old year\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("01-01-12 Tarnwick Log.txt")), "new year\r\n");
+}
+
+TEST_F(LoggerTest, WithoutASinkTheMessageGoesToTheFileOnly) {
+    SetLogSink({});
+    m_logger.Write("quiet\r\n");
+    EXPECT_TRUE(m_pane.empty());
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")), "quiet\r\n");
+}
+
+TEST_F(LoggerTest, AFileAnotherProgramHoldsLockedIsReportedAndThePaneStillGetsTheLine) {
+    fs::create_directory(m_logs);
+    const fs::path file = DayFile("03-07-11 Tarnwick Log.txt");
+    const int holder = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    m_logger.Write("blocked\r\n");
+    ::close(holder);
+
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_EQ(m_reports[0].message, "Cannot open log file!");
+    EXPECT_EQ(m_reports[0].code, EWOULDBLOCK);
+    EXPECT_EQ(m_pane, std::vector<std::string>{"blocked"});
+    EXPECT_EQ(test::ReadFileBytes(file), "");
+}
+
+TEST_F(LoggerTest, AFolderThatCannotBeCreatedIsReportedAsCannotOpen) {
+    test::WriteFileBytes(m_logs, "a file where the folder should be");
+    m_logger.Write("lost\r\n");
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_EQ(m_reports[0].message, "Cannot open log file!");
+    EXPECT_EQ(m_reports[0].code, ENOTDIR);
+}
+
+TEST_F(LoggerTest, AWriteThatFailsIsReportedAndTheCallReturns) {
+    // A file-size limit makes the write fail with EFBIG; done in a child so the limit stays there.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8, 8};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        m_logger.Write("a message longer than eight bytes\r\n");
+        const bool reported = m_reports.size() == 1 &&
+                              m_reports[0].message == "Cannot write log file" &&
+                              m_reports[0].code == EFBIG;
+        ::_exit(reported ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(LoggerTest, ThreadsLoggingAtOnceLoseNoLine) {
+    constexpr int kThreads = 4;
+    constexpr int kLines = 300;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < kLines; ++i) {
+                m_logger.Write("t" + std::to_string(t) + " line " + std::to_string(i) + "\r\n");
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    const std::string file = test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt"));
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), kThreads * kLines);
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_NE(
+            file.find("t" + std::to_string(t) + " line " + std::to_string(kLines - 1) + "\r\n"),
+            std::string::npos);
+    }
+}
+
+TEST(LogFolder, IsTheFolderLogsBesideTheProgram) {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = '\0';
+    EXPECT_EQ(GetLogFolder(), fs::path(self).parent_path() / "logs");
+    EXPECT_EQ(LogFileName({2011, 3, 7, 0, 0, 0}), "03-07-11 Tarnwick Log.txt");
+    EXPECT_EQ(LogFileName({2000, 12, 1, 0, 0, 0}), "12-01-00 Tarnwick Log.txt");
+}
+
+}  // namespace
+}  // namespace tkw
