@@ -77,6 +77,10 @@ bool LockForAppending(int fd) {
     }
 }
 
+int OpenForAppending(const std::filesystem::path& file) {
+    return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -99,12 +103,15 @@ bool WriteAll(int fd, std::string_view bytes) {
 // two hundred times as much.
 void AppendToDayFile(std::string_view bytes) {
     const std::filesystem::path folder = GetLogFolder();
-    ::mkdir(folder.c_str(), 0755);  // one level; a failure shows up as the open's failure
     const std::filesystem::path file = folder / LogFileName(Today());
 
     std::lock_guard lock(g_fileMutex);
-    const int fd =
-        ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = OpenForAppending(file);
+    if (fd < 0 && errno == ENOENT) {
+        // The first line ever: create the folder (one level; a failure shows up as the open's).
+        ::mkdir(folder.c_str(), 0755);
+        fd = OpenForAppending(file);
+    }
     if (fd < 0) {
         ReportError("Cannot open log file!", errno);
         return;

@@ -1,5 +1,6 @@
 #include "components/utils/TextEncoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -87,9 +88,14 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }  // namespace
 
 std::string ToWindows1252(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
+    // Log lines are mostly ASCII, which is the same in both encodings: copy it in runs.
+    const auto isAscii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    const auto firstOther = std::find_if_not(utf8.begin(), utf8.end(), isAscii);
+    std::string out(utf8.begin(), firstOther);
+    if (firstOther == utf8.end()) {
+        return out;
+    }
+    for (std::size_t pos = out.size(); pos < utf8.size();) {
         if (const auto cp = DecodeUtf8(utf8, pos)) {
             out.push_back(ToWindows1252Byte(*cp));
         } else {

@@ -1,0 +1,95 @@
+// What one log line costs. A backup of many small files writes one line per file, so this is paid
+// once per file: the settings read, the conversion, and open, lock, write, close of the day's file.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/logger/Logger.h"
+#include "app/settings/QtProfileStore.h"
+#include "bench/RatioReporter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLine =
+    "2026-12-10 03:22:41 Succeeded--Add file \"/usr/share/doc/libqt6core6/changelog.Debian.gz\" "
+    "to backup file\r\n";
+
+// A folder of its own for the logs and the settings of one run.
+struct BenchFolder {
+    BenchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tarnwick-bench-XXXXXX").native();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~BenchFolder() { fs::remove_all(path); }
+    fs::path path;
+};
+
+void TarnwickLogLine(benchmark::State& state) {
+    BenchFolder folder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(folder.path.native()));
+    tkw::CQtProfileStore store;
+    tkw::SetProfileStore(&store);
+    tkw::SetLogEnvironment({folder.path / "logs", nullptr});
+    const tkw::CLogger logger;
+    for (auto _ : state) {
+        logger.Write(kLine);
+    }
+    tkw::SetLogEnvironment({});
+    tkw::SetProfileStore(nullptr);
+}
+
+// The floor: the same bytes to a file that stays open.
+void PeerWriteToOpenFile(benchmark::State& state) {
+    BenchFolder folder;
+    const int fd = ::open((folder.path / "log.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));
+    }
+    ::close(fd);
+}
+
+// The system calls alone of a per-line open, write and close.
+void PeerOpenWriteClose(benchmark::State& state) {
+    BenchFolder folder;
+    const fs::path file = folder.path / "log.txt";
+    for (auto _ : state) {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));
+        ::close(fd);
+    }
+}
+
+// What a sync to the disk per line would add.
+void PeerOpenWriteSyncClose(benchmark::State& state) {
+    BenchFolder folder;
+    const fs::path file = folder.path / "log.txt";
+    for (auto _ : state) {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));
+        ::fdatasync(fd);
+        ::close(fd);
+    }
+}
+
+BENCHMARK(TarnwickLogLine);
+BENCHMARK(PeerWriteToOpenFile);
+BENCHMARK(PeerOpenWriteClose);
+BENCHMARK(PeerOpenWriteSyncClose)->Iterations(2000);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return tkw::bench::RunWithRatios(argc, argv,
+                                     {{"TarnwickLogLine", "PeerOpenWriteClose"},
+                                      {"TarnwickLogLine", "PeerWriteToOpenFile"},
+                                      {"PeerOpenWriteSyncClose/iterations:2000", "TarnwickLogLine"}});
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs every benchmark of a build folder; each prints its times and its ratios to a peer.
+set -euo pipefail
+build=${1:-build}
+for bench in "$build"/bench/*_bench; do
+    echo "== $(basename "$bench")"
+    "$bench" --benchmark_min_time=1
+done
