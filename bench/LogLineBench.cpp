@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QSettings>
 #include <benchmark/benchmark.h>
+#include <QSettings>
 
 #include <cstdlib>
 #include <filesystem>
@@ -88,8 +88,9 @@ BENCHMARK(PeerOpenWriteSyncClose)->Iterations(2000);
 }  // namespace
 
 int main(int argc, char** argv) {
-    return tkw::bench::RunWithRatios(argc, argv,
-                                     {{"TarnwickLogLine", "PeerOpenWriteClose"},
-                                      {"TarnwickLogLine", "PeerWriteToOpenFile"},
-                                      {"PeerOpenWriteSyncClose/iterations:2000", "TarnwickLogLine"}});
+    return tkw::bench::RunWithRatios(
+        argc, argv,
+        {{"TarnwickLogLine", "PeerOpenWriteClose"},
+         {"TarnwickLogLine", "PeerWriteToOpenFile"},
+         {"PeerOpenWriteSyncClose/iterations:2000", "TarnwickLogLine"}});
 }

@@ -8,17 +8,17 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
         if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-            m_nanoseconds[run.benchmark_name()] = run.GetAdjustedRealTime() *
-                                                  benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                                                  benchmark::GetTimeUnitMultiplier(run.time_unit);
+            m_nanoseconds[run.benchmark_name()] =
+                run.GetAdjustedRealTime() *
+                benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
     }
 }
 
 void RatioReporter::Finalize() {
     ConsoleReporter::Finalize();
-    std::printf("\n%-40s %-40s %12s %12s %8s\n", "ours", "peer", "ours (us)", "peer (us)",
-                "ratio");
+    std::printf("\n%-40s %-40s %12s %12s %8s\n", "ours", "peer", "ours (us)", "peer (us)", "ratio");
     for (const auto& [ours, peer] : m_pairs) {
         const auto a = m_nanoseconds.find(ours);
         const auto b = m_nanoseconds.find(peer);
