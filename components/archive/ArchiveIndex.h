@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "components/archive/FileIo.h"
+#include "components/archive/Format.h"
+
+namespace tkw::archive {
+
+// Appends the index and the footer after the records; `dataEnd` is where the index begins.
+bool WriteIndex(AppendWriter& writer, const std::vector<ItemInfo>& items, std::uint64_t dataEnd);
+
+struct IndexContents {
+    std::vector<ItemInfo> items;
+    std::uint64_t dataEnd = 0;
+};
+
+// The item list from the index at the end of the file, when the footer and the index are intact
+// and consistent with the file; nothing otherwise.
+std::optional<IndexContents> ReadIndex(int fd, std::uint64_t fileSize);
+
+}  // namespace tkw::archive

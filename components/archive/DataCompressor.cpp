@@ -1,0 +1,126 @@
+#include "components/archive/DataCompressor.h"
+
+#include <xxhash.h>
+#include <zstd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace tkw::archive {
+namespace {
+
+struct HashStateDeleter {
+    void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+};
+
+}  // namespace
+
+DataCompressor::DataCompressor()
+    : m_context(ZSTD_createCCtx()), m_output(ZSTD_CStreamOutSize(), '\0') {
+    ZSTD_CCtx_setParameter(m_context, ZSTD_c_compressionLevel, kLevel);
+    // Without thread support in the library the call fails and compression stays single-threaded.
+    ZSTD_CCtx_setParameter(m_context, ZSTD_c_nbWorkers, 2);
+}
+
+DataCompressor::~DataCompressor() {
+    ZSTD_freeCCtx(m_context);
+}
+
+bool DataCompressor::Fill(const Source& source, std::string& buffer, std::string& error) {
+    buffer.resize(kReadSize);
+    std::size_t filled = 0;
+    while (filled < kReadSize) {
+        const long n = source(buffer.data() + filled, kReadSize - filled);
+        if (n < 0) {
+            error = std::string("cannot read the source: ") + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(n);
+    }
+    buffer.resize(filled);
+    return true;
+}
+
+bool DataCompressor::CompressBlock(std::string_view input, bool endFrame, AppendWriter& writer,
+                                   std::uint64_t& stored, std::string& error) {
+    ZSTD_inBuffer in{input.data(), input.size(), 0};
+    const ZSTD_EndDirective mode = endFrame ? ZSTD_e_end : ZSTD_e_continue;
+    while (true) {
+        ZSTD_outBuffer out{m_output.data(), m_output.size(), 0};
+        const std::size_t left = ZSTD_compressStream2(m_context, &out, &in, mode);
+        if (ZSTD_isError(left)) {
+            error = std::string("compression failed: ") + ZSTD_getErrorName(left);
+            return false;
+        }
+        if (!writer.Append(std::string_view(m_output.data(), out.pos))) {
+            error = std::string("cannot write the archive: ") + std::strerror(errno);
+            return false;
+        }
+        stored += out.pos;
+        const bool done = endFrame ? left == 0 : in.pos == in.size;
+        if (done) {
+            return true;
+        }
+    }
+}
+
+std::optional<Trailer> DataCompressor::Write(const Source& source, AppendWriter& writer,
+                                             std::string& error) {
+    std::unique_ptr<XXH3_state_t, HashStateDeleter> hash(XXH3_createState());
+    XXH3_128bits_reset(hash.get());
+    Trailer trailer;
+    std::string current, next;
+    if (!Fill(source, current, error)) {
+        return std::nullopt;
+    }
+    while (!current.empty()) {
+        // One chunk: a frame of up to kMaxChunkOriginal bytes, whose stored length is filled in
+        // once it is known. A record cut short here has zeros there and reads as incomplete.
+        const std::uint64_t chunkHeader = writer.Position();
+        if (!writer.Append(EncodeChunkHeader(0, 0))) {
+            error = std::string("cannot write the archive: ") + std::strerror(errno);
+            return std::nullopt;
+        }
+        ZSTD_CCtx_reset(m_context, ZSTD_reset_session_only);
+        std::uint64_t frameOriginal = 0;
+        std::uint64_t frameStored = 0;
+        bool frameEnded = false;
+        while (!frameEnded) {
+            XXH3_128bits_update(hash.get(), current.data(), current.size());
+            // Reading ahead tells whether this block is the frame's last: a small file is then
+            // compressed in a single call, which zstd keeps on this thread.
+            next.clear();
+            if (current.size() == kReadSize && !Fill(source, next, error)) {
+                return std::nullopt;
+            }
+            frameEnded =
+                next.empty() || frameOriginal + current.size() + next.size() > kMaxChunkOriginal;
+            if (!CompressBlock(current, frameEnded, writer, frameStored, error)) {
+                return std::nullopt;
+            }
+            frameOriginal += current.size();
+            current.swap(next);
+        }
+        if (!writer.Patch(chunkHeader,
+                          EncodeChunkHeader(static_cast<std::uint32_t>(frameStored),
+                                            static_cast<std::uint32_t>(frameOriginal)))) {
+            error = std::string("cannot write the archive: ") + std::strerror(errno);
+            return std::nullopt;
+        }
+        ++trailer.chunkCount;
+        trailer.originalSize += frameOriginal;
+    }
+    if (!writer.Append(EncodeChunkHeader(0, 0))) {
+        error = std::string("cannot write the archive: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+    const XXH128_hash_t digest = XXH3_128bits_digest(hash.get());
+    trailer.hash = {digest.low64, digest.high64};
+    return trailer;
+}
+
+}  // namespace tkw::archive

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tkw::archive {
+
+// Owns a file descriptor.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.m_fd, -1));
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+    int Release() { return std::exchange(m_fd, -1); }
+    void Reset(int fd = -1);
+
+private:
+    int m_fd = -1;
+};
+
+// Reads exactly `size` bytes at `offset` into `out`; false (errno set, EIO for a short file) when
+// they are not all there.
+bool ReadExactAt(int fd, std::uint64_t offset, std::size_t size, std::string& out);
+
+// Reads up to `size` bytes from the current position; the count, 0 at the end, -1 on error.
+long ReadSome(int fd, char* buffer, std::size_t size);
+
+// Writes all bytes at `offset`; false with errno set otherwise.
+bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
+
+// Appends to a file through a buffer, so that a small item costs one write(2). Bytes already
+// appended can be changed in place (a length known only after its data was written).
+class AppendWriter {
+public:
+    AppendWriter(int fd, std::uint64_t position) : m_fd(fd), m_position(position) {}
+
+    bool Append(std::string_view bytes);
+    bool Patch(std::uint64_t offset, std::string_view bytes);
+    // Hands every buffered byte to the kernel.
+    bool Flush();
+
+    std::uint64_t Position() const { return m_position + m_buffer.size(); }
+
+private:
+    static constexpr std::size_t kFlushSize = 1 << 20;
+
+    int m_fd;
+    std::uint64_t m_position;  // file offset of m_buffer's first byte
+    std::string m_buffer;
+};
+
+}  // namespace tkw::archive

@@ -1,0 +1,255 @@
+#include "components/archive/RecordReader.h"
+
+#include <xxhash.h>
+#include <zstd.h>
+
+#include <memory>
+
+#include "components/archive/ByteCodec.h"
+#include "components/archive/FileIo.h"
+
+namespace tkw::archive {
+namespace {
+
+constexpr std::size_t kInputPiece = 1 << 17;
+// Our writer never needs more than zstd's level-3 window; a frame that asks for more than this is
+// refused rather than allowed to claim memory.
+constexpr int kMaxWindowLog = 25;
+
+struct HashStateDeleter {
+    void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+};
+
+struct ChunkHeader {
+    std::uint32_t stored;
+    std::uint32_t original;
+    bool IsEnd() const { return stored == 0 && original == 0; }
+};
+
+std::optional<ChunkHeader> DecodeChunkHeader(std::string_view bytes) {
+    ByteReader r(bytes);
+    ChunkHeader chunk{r.U32(), r.U32()};
+    if (!r.Ok()) {
+        return std::nullopt;
+    }
+    if (chunk.IsEnd()) {
+        return chunk;
+    }
+    if (chunk.original == 0 || chunk.original > kMaxChunkOriginal || chunk.stored == 0 ||
+        chunk.stored > ZSTD_compressBound(chunk.original)) {
+        return std::nullopt;
+    }
+    return chunk;
+}
+
+}  // namespace
+
+RecordReader::RecordReader(int fd, std::uint64_t fileSize, std::uint32_t recordSeed)
+    : m_fd(fd), m_fileSize(fileSize), m_seed(recordSeed) {}
+
+RecordReader::~RecordReader() {
+    ZSTD_freeDCtx(m_context);
+}
+
+std::optional<RecordReader::Header> RecordReader::ReadHeader(std::uint64_t offset,
+                                                             std::uint64_t limit) {
+    limit = std::min(limit, m_fileSize);
+    std::string fixedBytes;
+    if (offset > limit || limit - offset < kRecordFixedSize + kHeaderCheckSize ||
+        !ReadExactAt(m_fd, offset, kRecordFixedSize, fixedBytes)) {
+        return std::nullopt;
+    }
+    const auto fixed = DecodeRecordFixed(fixedBytes);
+    if (!fixed || limit - offset < kRecordFixedSize + fixed->nameLength + kHeaderCheckSize) {
+        return std::nullopt;
+    }
+    std::string rest;
+    if (!ReadExactAt(m_fd, offset + kRecordFixedSize, fixed->nameLength + kHeaderCheckSize, rest)) {
+        return std::nullopt;
+    }
+    Header header{*fixed, rest.substr(0, fixed->nameLength), 0,
+                  offset + kRecordFixedSize + fixed->nameLength + kHeaderCheckSize};
+    header.check = ByteReader(std::string_view(rest).substr(fixed->nameLength)).U32();
+    if (header.check != RecordHeaderCheck(fixedBytes, header.name, m_seed) ||
+        header.name.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::uint64_t limit) {
+    limit = std::min(limit, m_fileSize);
+    const auto header = ReadHeader(offset, limit);
+    if (!header) {
+        return std::nullopt;
+    }
+    std::uint64_t position = header->dataOffset;
+    std::uint64_t original = 0;
+    std::uint32_t chunks = 0;
+    std::string bytes;
+    while (true) {
+        if (limit - position < kChunkHeaderSize ||
+            !ReadExactAt(m_fd, position, kChunkHeaderSize, bytes)) {
+            return std::nullopt;
+        }
+        const auto chunk = DecodeChunkHeader(bytes);
+        if (!chunk) {
+            return std::nullopt;
+        }
+        position += kChunkHeaderSize;
+        if (chunk->IsEnd()) {
+            break;
+        }
+        if (limit - position < chunk->stored) {
+            return std::nullopt;
+        }
+        position += chunk->stored;
+        original += chunk->original;
+        ++chunks;
+    }
+    if (limit - position < kTrailerSize || !ReadExactAt(m_fd, position, kTrailerSize, bytes)) {
+        return std::nullopt;
+    }
+    const auto trailer = DecodeTrailer(bytes, header->check);
+    if (!trailer || trailer->chunkCount != chunks || trailer->originalSize != original ||
+        trailer->lengthBeforeTrailer != position - offset) {
+        return std::nullopt;
+    }
+    ItemInfo item;
+    item.name = header->name;
+    item.kind = header->fixed.kind;
+    item.mode = header->fixed.mode;
+    item.mtimeSeconds = header->fixed.mtimeSeconds;
+    item.mtimeNanoseconds = header->fixed.mtimeNanoseconds;
+    item.uid = header->fixed.uid;
+    item.gid = header->fixed.gid;
+    item.size = original;
+    item.recordOffset = offset;
+    item.recordLength = position + kTrailerSize - offset;
+    return item;
+}
+
+bool RecordReader::DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::uint32_t original,
+                               const Sink& sink, void* hashState, std::string& error) {
+    if (m_context == nullptr) {
+        m_context = ZSTD_createDCtx();
+        ZSTD_DCtx_setParameter(m_context, ZSTD_d_windowLogMax, kMaxWindowLog);
+        m_output.resize(ZSTD_DStreamOutSize());
+    }
+    ZSTD_DCtx_reset(m_context, ZSTD_reset_session_only);
+    std::uint64_t produced = 0;
+    std::size_t left = 1;  // what zstd still expects of the frame; 0 once it is complete
+    for (std::uint64_t consumed = 0; consumed < stored;) {
+        if (left == 0) {
+            error = "damaged data: bytes after the end of a frame";
+            return false;
+        }
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kInputPiece, stored - consumed));
+        if (!ReadExactAt(m_fd, offset + consumed, piece, m_input)) {
+            error = "the archive ends inside an item";
+            return false;
+        }
+        consumed += piece;
+        ZSTD_inBuffer in{m_input.data(), piece, 0};
+        while (in.pos < in.size || left != 0) {
+            ZSTD_outBuffer out{m_output.data(), m_output.size(), 0};
+            left = ZSTD_decompressStream(m_context, &out, &in);
+            if (ZSTD_isError(left)) {
+                error = std::string("damaged data: ") + ZSTD_getErrorName(left);
+                return false;
+            }
+            produced += out.pos;
+            if (produced > original) {
+                error = "damaged data: a chunk decodes to more bytes than recorded";
+                return false;
+            }
+            const std::string_view bytes(m_output.data(), out.pos);
+            XXH3_128bits_update(static_cast<XXH3_state_t*>(hashState), bytes.data(), bytes.size());
+            if (!bytes.empty() && !sink(bytes)) {
+                error = "cannot write the extracted data";
+                return false;
+            }
+            if (left == 0 && in.pos < in.size) {
+                error = "damaged data: bytes after the end of a frame";
+                return false;
+            }
+            // Input used up and nothing more came out: zstd waits for the next piece.
+            if (in.pos == in.size && out.pos < out.size) {
+                break;
+            }
+        }
+    }
+    if (left != 0 || produced != original) {
+        error = "damaged data: a chunk is incomplete";
+        return false;
+    }
+    return true;
+}
+
+bool RecordReader::ReadData(const ItemInfo& item, const Sink& sink, std::string& error) {
+    const std::uint64_t end = item.recordOffset + item.recordLength;
+    if (end < item.recordOffset || end > m_fileSize) {
+        error = "the item lies beyond the end of the archive";
+        return false;
+    }
+    const auto header = ReadHeader(item.recordOffset, end);
+    if (!header || header->name != item.name || header->fixed.kind != item.kind) {
+        error = "damaged item header";
+        return false;
+    }
+    std::unique_ptr<XXH3_state_t, HashStateDeleter> hash(XXH3_createState());
+    XXH3_128bits_reset(hash.get());
+    std::uint64_t position = header->dataOffset;
+    std::uint64_t original = 0;
+    std::uint32_t chunks = 0;
+    std::string bytes;
+    while (true) {
+        if (end - position < kChunkHeaderSize ||
+            !ReadExactAt(m_fd, position, kChunkHeaderSize, bytes)) {
+            error = "damaged chunk header";
+            return false;
+        }
+        const auto chunk = DecodeChunkHeader(bytes);
+        if (!chunk) {
+            error = "damaged chunk header";
+            return false;
+        }
+        position += kChunkHeaderSize;
+        if (chunk->IsEnd()) {
+            break;
+        }
+        if (end - position < chunk->stored ||
+            !DecodeFrame(position, chunk->stored, chunk->original, sink, hash.get(), error)) {
+            if (error.empty()) {
+                error = "damaged chunk header";
+            }
+            return false;
+        }
+        position += chunk->stored;
+        original += chunk->original;
+        ++chunks;
+    }
+    if (end - position != kTrailerSize || !ReadExactAt(m_fd, position, kTrailerSize, bytes)) {
+        error = "damaged item trailer";
+        return false;
+    }
+    const auto trailer = DecodeTrailer(bytes, header->check);
+    const XXH128_hash_t digest = XXH3_128bits_digest(hash.get());
+    if (!trailer || trailer->chunkCount != chunks || trailer->originalSize != original ||
+        trailer->lengthBeforeTrailer != position - item.recordOffset) {
+        error = "damaged item trailer";
+        return false;
+    }
+    if (trailer->hash != Hash128{digest.low64, digest.high64}) {
+        error = "checksum mismatch: the item's data is damaged";
+        return false;
+    }
+    if (original != item.size) {
+        error = "the item's size does not match the archive's index";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tkw::archive

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "components/archive/Format.h"
+
+struct ZSTD_DCtx_s;
+
+namespace tkw::archive {
+
+// Reads records of one archive file. Everything read is bounded by the file size, so damaged or
+// hostile input fails a check instead of making the reader allocate or loop without bound.
+class RecordReader {
+public:
+    // Receives decoded bytes in order; false stops the reading (the sink's own failure).
+    using Sink = std::function<bool(std::string_view bytes)>;
+
+    RecordReader(int fd, std::uint64_t fileSize, std::uint32_t recordSeed);
+    ~RecordReader();
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    // The item whose record starts at `offset` when the record is complete (header, chunk headers,
+    // end marker and trailer valid and inside `limit`); the data itself is not decoded.
+    std::optional<ItemInfo> ParseComplete(std::uint64_t offset, std::uint64_t limit);
+
+    // Decodes the item's data to the sink and checks it against its record: every frame decodes to
+    // its length and the XXH3-128 matches. False with `error` set otherwise.
+    bool ReadData(const ItemInfo& item, const Sink& sink, std::string& error);
+
+private:
+    struct Header {
+        RecordFixed fixed;
+        std::string name;
+        std::uint32_t check;
+        std::uint64_t dataOffset;
+    };
+    std::optional<Header> ReadHeader(std::uint64_t offset, std::uint64_t limit);
+    bool DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::uint32_t original,
+                     const Sink& sink, void* hashState, std::string& error);
+
+    int m_fd;
+    std::uint64_t m_fileSize;
+    std::uint32_t m_seed;
+    ZSTD_DCtx_s* m_context = nullptr;
+    std::string m_input;
+    std::string m_output;
+};
+
+}  // namespace tkw::archive

@@ -1,0 +1,397 @@
+#include "components/archive/ZipEx.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "components/archive/ArchiveIndex.h"
+#include "components/archive/DataCompressor.h"
+#include "components/archive/Extraction.h"
+#include "components/archive/RecordReader.h"
+#include "components/archive/RecordScanner.h"
+#include "components/archive/SafeNames.h"
+
+namespace tkw {
+namespace fs = std::filesystem;
+using archive::ItemInfo;
+using archive::ItemKind;
+
+namespace {
+
+std::string SystemText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+std::uint64_t RandomArchiveId() {
+    std::uint64_t id = 0;
+    if (::getrandom(&id, sizeof id, 0) != sizeof id) {
+        // No entropy to be had: time and process still tell archives apart well enough.
+        id = static_cast<std::uint64_t>(std::time(nullptr)) * 0x9E3779B97F4A7C15ull ^
+             static_cast<std::uint64_t>(::getpid());
+    }
+    return id;
+}
+
+std::uint64_t FileSize(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+// Syncs the folder that holds a newly created file, so that its name survives a system crash too.
+void SyncParentFolder(const fs::path& file) {
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    archive::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid()) {
+        ::fsync(fd.Get());
+    }
+}
+
+}  // namespace
+
+std::size_t CZipEx::NameHash::operator()(std::string_view name) const {
+    return std::hash<std::string_view>{}(name);
+}
+std::size_t CZipEx::NameHash::operator()(int index) const {
+    return (*this)(std::string_view((*items)[static_cast<std::size_t>(index)].name));
+}
+std::string_view CZipEx::NameEqual::NameOf(int index) const {
+    return (*items)[static_cast<std::size_t>(index)].name;
+}
+
+CZipEx::CZipEx() : m_names(0, NameHash{&m_items}, NameEqual{&m_items}) {}
+
+CZipEx::~CZipEx() {
+    Close();
+}
+
+bool CZipEx::IsNameSafeUnderFolder(std::string_view name) {
+    return archive::IsNameSafeUnderFolder(name);
+}
+
+void CZipEx::ResetVariables() {
+    m_fd.Reset();
+    m_path.clear();
+    m_writable = m_created = m_indexCurrent = m_tailTrimmed = false;
+    m_header = {};
+    m_names.clear();
+    m_items.clear();
+    m_items.shrink_to_fit();
+    m_dataEnd = 0;
+    m_recovery = {};
+    m_reader.reset();
+}
+
+bool CZipEx::Fail(std::string message) {
+    m_lastError = std::move(message);
+    return false;
+}
+
+bool CZipEx::OpenLocked(const fs::path& path, bool create) {
+    Close();
+    m_lastError.clear();
+    // Created archives hold other people's files: only the owner may read them.
+    int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
+    archive::UniqueFd fd(::open(path.c_str(), flags, 0600));
+    m_writable = fd.Valid();
+    if (!fd.Valid() && !create && (errno == EACCES || errno == EROFS)) {
+        fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));  // still readable for a restore
+    }
+    if (!fd.Valid()) {
+        return Fail(SystemText("cannot open " + path.native()));
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return Fail(path.native() + " is not a regular file");
+    }
+    // The lock is taken before anything is changed: a file in use elsewhere stays as it is.
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return Fail(errno == EWOULDBLOCK ? path.native() + " is in use by another program"
+                                         : SystemText("cannot lock " + path.native()));
+    }
+    m_fd = std::move(fd);
+    m_path = path;
+    return true;
+}
+
+int CZipEx::CreateZip(const fs::path& path) {
+    if (!OpenLocked(path, true)) {
+        return 0;
+    }
+    m_header.creationTime = static_cast<std::int64_t>(std::time(nullptr));
+    m_header.archiveId = RandomArchiveId();
+    if (::ftruncate(m_fd.Get(), 0) != 0 || ::fchmod(m_fd.Get(), 0600) != 0 ||
+        !archive::WriteAllAt(m_fd.Get(), 0, archive::EncodeFileHeader(m_header))) {
+        const std::string error = SystemText("cannot write " + path.native());
+        ResetVariables();
+        return Fail(error);
+    }
+    m_created = true;
+    m_dataEnd = archive::kFileHeaderSize;
+    m_tailTrimmed = true;
+    m_reader =
+        std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());
+    return 1;
+}
+
+int CZipEx::Open(const fs::path& path) {
+    if (!OpenLocked(path, false)) {
+        return 0;
+    }
+    std::string bytes;
+    const std::uint64_t fileSize = FileSize(m_fd.Get());
+    const auto header = archive::ReadExactAt(m_fd.Get(), 0, archive::kFileHeaderSize, bytes)
+                            ? archive::DecodeFileHeader(bytes)
+                            : std::nullopt;
+    if (!header) {
+        ResetVariables();
+        return Fail(path.native() + " is not a Tarnwick backup file (or its header is damaged)");
+    }
+    m_header = *header;
+    ListItems(fileSize);
+    return 1;
+}
+
+void CZipEx::ListItems(std::uint64_t fileSize) {
+    m_reader = std::make_unique<archive::RecordReader>(m_fd.Get(), fileSize, m_header.RecordSeed());
+    if (auto index = archive::ReadIndex(m_fd.Get(), fileSize)) {
+        m_dataEnd = index->dataEnd;
+        m_indexCurrent = true;
+        m_items = std::move(index->items);
+        for (int i = 0; i < static_cast<int>(m_items.size()); ++i) {
+            m_names.insert(i);
+        }
+    } else {
+        archive::ScanResult scan = archive::ScanRecords(*m_reader, m_fd.Get(), fileSize);
+        m_dataEnd = scan.dataEnd;
+        m_tailTrimmed = scan.tailBytes == 0;
+        m_recovery.recovered = true;
+        m_recovery.tornTailDropped = scan.tailBytes > 0 && !scan.tailIsIndex;
+        m_recovery.tornTailBytes = m_recovery.tornTailDropped ? scan.tailBytes : 0;
+        m_recovery.damagedBytes = scan.damagedBytes;
+        for (ItemInfo& item : scan.items) {
+            AppendItem(std::move(item));
+        }
+    }
+    m_recovery.completeItems = m_items.size();
+}
+
+void CZipEx::AppendItem(ItemInfo item) {
+    m_items.push_back(std::move(item));
+    m_names.insert(static_cast<int>(m_items.size() - 1));
+}
+
+bool CZipEx::PrepareForAppending() {
+    if (!m_fd.Valid()) {
+        return Fail("no backup file is open");
+    }
+    if (!m_writable) {
+        return Fail(m_path.native() + " is open for reading only");
+    }
+    // The index and any torn tail go: new records follow the last complete one.
+    if (!m_tailTrimmed) {
+        if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
+            return Fail(SystemText("cannot write " + m_path.native()));
+        }
+        m_tailTrimmed = true;
+    }
+    m_indexCurrent = false;
+    if (!m_compressor) {
+        m_compressor = std::make_unique<archive::DataCompressor>();
+    }
+    return true;
+}
+
+bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
+    struct stat info {};
+    if (::lstat(source.c_str(), &info) != 0) {
+        return Fail(SystemText("cannot read " + source.native()));
+    }
+    archive::UniqueFd input;
+    std::string linkTarget;
+    if (S_ISLNK(info.st_mode)) {
+        item.kind = ItemKind::SymbolicLink;
+        linkTarget.resize(static_cast<std::size_t>(info.st_size) + 1);
+        const ssize_t n = ::readlink(source.c_str(), linkTarget.data(), linkTarget.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= linkTarget.size()) {
+            return Fail(SystemText("cannot read the link " + source.native()));
+        }
+        linkTarget.resize(static_cast<std::size_t>(n));
+    } else if (S_ISREG(info.st_mode)) {
+        input.Reset(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!input.Valid() || ::fstat(input.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            return Fail(SystemText("cannot read " + source.native()));
+        }
+        ::posix_fadvise(input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    } else {
+        return Fail(source.native() + " is neither a regular file nor a symbolic link");
+    }
+    item.mode = info.st_mode & 07777;
+    item.mtimeSeconds = info.st_mtim.tv_sec;
+    item.mtimeNanoseconds = static_cast<std::uint32_t>(info.st_mtim.tv_nsec);
+    item.uid = info.st_uid;
+    item.gid = info.st_gid;
+    item.recordOffset = m_dataEnd;
+
+    archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
+    std::uint32_t check = 0;
+    if (!writer.Append(archive::EncodeRecordHeader(item, m_header.RecordSeed(), check))) {
+        return Fail(SystemText("cannot write " + m_path.native()));
+    }
+    std::size_t linkPosition = 0;
+    const archive::DataCompressor::Source read = [&](char* buffer, std::size_t size) -> long {
+        if (input.Valid()) {
+            return archive::ReadSome(input.Get(), buffer, size);
+        }
+        const std::size_t n = std::min(size, linkTarget.size() - linkPosition);
+        std::memcpy(buffer, linkTarget.data() + linkPosition, n);
+        linkPosition += n;
+        return static_cast<long>(n);
+    };
+    std::string error;
+    auto trailer = m_compressor->Write(read, writer, error);
+    if (!trailer) {
+        return Fail(source.native() + ": " + error);
+    }
+    trailer->lengthBeforeTrailer = writer.Position() - item.recordOffset;
+    if (!writer.Append(archive::EncodeTrailer(*trailer, check)) || !writer.Flush()) {
+        return Fail(SystemText("cannot write " + m_path.native()));
+    }
+    item.size = trailer->originalSize;
+    item.recordLength = writer.Position() - item.recordOffset;
+    return true;
+}
+
+int CZipEx::AddFile(const fs::path& source, std::string_view name) {
+    m_lastError.clear();
+    if (name.empty() || name.size() > archive::kMaxNameLength ||
+        name.find('\0') != std::string_view::npos) {
+        return Fail("the name \"" + std::string(name) + "\" cannot be stored");
+    }
+    if (!PrepareForAppending()) {
+        return 0;
+    }
+    ItemInfo item;
+    item.name = name;
+    if (!WriteRecord(source, item)) {
+        // Whatever part of the record reached the file is cut off again.
+        if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
+            m_tailTrimmed = false;
+        }
+        return 0;
+    }
+    m_dataEnd = item.recordOffset + item.recordLength;
+    AppendItem(std::move(item));
+    m_reader =
+        std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());
+    return 1;
+}
+
+int CZipEx::Close() {
+    if (!m_fd.Valid()) {
+        return 1;
+    }
+    bool ok = true;
+    if (m_writable && !m_indexCurrent) {
+        archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
+        ok = ::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) == 0 &&
+             archive::WriteIndex(writer, m_items, m_dataEnd) && writer.Flush() &&
+             ::fdatasync(m_fd.Get()) == 0;
+        if (!ok) {
+            Fail(SystemText("cannot write the index of " + m_path.native()));
+        }
+    }
+    if (m_created) {
+        SyncParentFolder(m_path);
+    }
+    ResetVariables();
+    return ok ? 1 : 0;
+}
+
+int CZipEx::FindZipItem(std::string_view name) const {
+    const auto found = m_names.find(name);
+    return found == m_names.end() ? -1 : *found;
+}
+
+const ItemInfo* CZipEx::GetItemInfo(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_items.size()) {
+        return nullptr;
+    }
+    return &m_items[static_cast<std::size_t>(index)];
+}
+
+int CZipEx::Extract(int index, const fs::path& target, const std::optional<fs::path>& confinedTo) {
+    m_lastError.clear();
+    const ItemInfo* item = GetItemInfo(index);
+    if (item == nullptr || !m_reader) {
+        return Fail("no item " + std::to_string(index) + " in the backup file");
+    }
+    std::string error;
+    if (!archive::ExtractItem(*m_reader, *item, target, confinedTo, error)) {
+        return Fail(item->name + ": " + error);
+    }
+    return 1;
+}
+
+int CZipEx::GetItemFile(int index, const fs::path& target) {
+    return Extract(index, target, std::nullopt);
+}
+
+int CZipEx::GetItemFileUnder(int index, const fs::path& folder) {
+    const ItemInfo* item = GetItemInfo(index);
+    if (item == nullptr) {
+        return Fail("no item " + std::to_string(index) + " in the backup file");
+    }
+    const auto target = archive::PlaceUnderFolder(folder, item->name);
+    if (!target) {
+        return Fail("the name \"" + item->name + "\" would leave the folder " + folder.native());
+    }
+    return Extract(index, *target, folder);
+}
+
+std::vector<CZipEx::VerifyFailure> CZipEx::Verify(const std::function<bool(int index)>& progress) {
+    std::vector<VerifyFailure> failures;
+    for (int i = 0; i < GetNrOfFiles(); ++i) {
+        if (progress && !progress(i)) {
+            break;
+        }
+        std::string error;
+        if (!archive::VerifyItem(*m_reader, m_items[static_cast<std::size_t>(i)], error)) {
+            failures.push_back({i, error});
+        }
+    }
+    return failures;
+}
+
+std::uint64_t CZipEx::GetItemFileSize(int index) const {
+    const ItemInfo* item = GetItemInfo(index);
+    return item ? item->size : 0;
+}
+
+std::string CZipEx::GetItemFileName(int index) const {
+    const ItemInfo* item = GetItemInfo(index);
+    return item ? item->name : std::string();
+}
+
+fs::path CZipEx::GetZipFileName() const {
+    return m_path;
+}
+
+std::uint64_t CZipEx::GetZipFileSizeEx() const {
+    return m_fd.Valid() ? FileSize(m_fd.Get()) : 0;
+}
+
+int CZipEx::GetNrOfFiles() const {
+    return static_cast<int>(m_items.size());
+}
+
+std::int64_t CZipEx::GetZipCreationTime() const {
+    return m_header.creationTime;
+}
+
+}  // namespace tkw
