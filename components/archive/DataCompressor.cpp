@@ -27,11 +27,10 @@ DataCompressor::~DataCompressor() {
     ZSTD_freeCCtx(m_context);
 }
 
-bool DataCompressor::Fill(const Source& source, std::string& buffer, std::string& error) {
-    buffer.resize(kReadSize);
-    std::size_t filled = 0;
-    while (filled < kReadSize) {
-        const long n = source(buffer.data() + filled, kReadSize - filled);
+bool DataCompressor::Fill(const Source& source, Block& block, std::string& error) {
+    block.size = 0;
+    while (block.size < kReadSize) {
+        const long n = source(block.data.get() + block.size, kReadSize - block.size);
         if (n < 0) {
             error = std::string("cannot read the source: ") + std::strerror(errno);
             return false;
@@ -39,9 +38,8 @@ bool DataCompressor::Fill(const Source& source, std::string& buffer, std::string
         if (n == 0) {
             break;
         }
-        filled += static_cast<std::size_t>(n);
+        block.size += static_cast<std::size_t>(n);
     }
-    buffer.resize(filled);
     return true;
 }
 
@@ -73,11 +71,12 @@ std::optional<Trailer> DataCompressor::Write(const Source& source, AppendWriter&
     std::unique_ptr<XXH3_state_t, HashStateDeleter> hash(XXH3_createState());
     XXH3_128bits_reset(hash.get());
     Trailer trailer;
-    std::string current, next;
-    if (!Fill(source, current, error)) {
+    Block* current = &m_current;
+    Block* next = &m_next;
+    if (!Fill(source, *current, error)) {
         return std::nullopt;
     }
-    while (!current.empty()) {
+    while (current->size > 0) {
         // One chunk: a frame of up to kMaxChunkOriginal bytes, whose stored length is filled in
         // once it is known. A record cut short here has zeros there and reads as incomplete.
         const std::uint64_t chunkHeader = writer.Position();
@@ -90,20 +89,20 @@ std::optional<Trailer> DataCompressor::Write(const Source& source, AppendWriter&
         std::uint64_t frameStored = 0;
         bool frameEnded = false;
         while (!frameEnded) {
-            XXH3_128bits_update(hash.get(), current.data(), current.size());
+            XXH3_128bits_update(hash.get(), current->data.get(), current->size);
             // Reading ahead tells whether this block is the frame's last: a small file is then
             // compressed in a single call, which zstd keeps on this thread.
-            next.clear();
-            if (current.size() == kReadSize && !Fill(source, next, error)) {
+            next->size = 0;
+            if (current->size == kReadSize && !Fill(source, *next, error)) {
                 return std::nullopt;
             }
             frameEnded =
-                next.empty() || frameOriginal + current.size() + next.size() > kMaxChunkOriginal;
-            if (!CompressBlock(current, frameEnded, writer, frameStored, error)) {
+                next->size == 0 || frameOriginal + current->size + next->size > kMaxChunkOriginal;
+            if (!CompressBlock(current->View(), frameEnded, writer, frameStored, error)) {
                 return std::nullopt;
             }
-            frameOriginal += current.size();
-            current.swap(next);
+            frameOriginal += current->size;
+            std::swap(current, next);
         }
         if (!writer.Patch(chunkHeader,
                           EncodeChunkHeader(static_cast<std::uint32_t>(frameStored),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -32,13 +33,22 @@ public:
     static constexpr std::size_t kReadSize = 1 << 20;
 
 private:
+    // A read buffer of kReadSize bytes, allocated once, and how much of it holds data.
+    struct Block {
+        std::unique_ptr<char[]> data{new char[kReadSize]};
+        std::size_t size = 0;
+        std::string_view View() const { return {data.get(), size}; }
+    };
+
     bool CompressBlock(std::string_view input, bool endFrame, AppendWriter& writer,
                        std::uint64_t& stored, std::string& error);
-    // Fills the buffer from the source until it is full or the source ends.
-    bool Fill(const Source& source, std::string& buffer, std::string& error);
+    // Fills the block from the source until it is full or the source ends.
+    bool Fill(const Source& source, Block& block, std::string& error);
 
     ZSTD_CCtx_s* m_context;
     std::string m_output;
+    Block m_current;
+    Block m_next;
 };
 
 }  // namespace tkw::archive

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace tkw::archive {
 
@@ -36,6 +38,49 @@ bool ReadExactAt(int fd, std::uint64_t offset, std::size_t size, std::string& ou
 long ReadSome(int fd, char* buffer, std::size_t size) {
     while (true) {
         const ssize_t n = ::read(fd, buffer, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return static_cast<long>(n);
+    }
+}
+
+long SourceReader::Read(char* buffer, std::size_t size) {
+    const long n = m_sparse ? ReadSparse(buffer, size) : ReadSome(m_fd, buffer, size);
+    if (n > 0) {
+        m_offset += static_cast<std::uint64_t>(n);
+    }
+    return n;
+}
+
+long SourceReader::ReadSparse(char* buffer, std::size_t size) {
+    const off_t data = ::lseek(m_fd, static_cast<off_t>(m_offset), SEEK_DATA);
+    std::uint64_t zeros = 0;
+    if (data < 0 && errno == ENXIO) {
+        zeros = m_offset < m_size ? m_size - m_offset : 0;  // only a hole up to the end
+    } else if (data > static_cast<off_t>(m_offset)) {
+        zeros = static_cast<std::uint64_t>(data) - m_offset;
+    }
+    if (zeros > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(zeros, size));
+        std::memset(buffer, 0, n);
+        return static_cast<long>(n);
+    }
+    if (data < 0 && errno != ENXIO) {
+        m_sparse = false;  // the file system cannot tell holes: read it plainly
+        return ::lseek(m_fd, static_cast<off_t>(m_offset), SEEK_SET) < 0
+                   ? -1
+                   : ReadSome(m_fd, buffer, size);
+    }
+    // Data up to the next hole.
+    const off_t hole = ::lseek(m_fd, static_cast<off_t>(m_offset), SEEK_HOLE);
+    std::size_t want = size;
+    if (hole > static_cast<off_t>(m_offset)) {
+        want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(size, static_cast<std::uint64_t>(hole) - m_offset));
+    }
+    while (true) {
+        const ssize_t n = ::pread(m_fd, buffer, want, static_cast<off_t>(m_offset));
         if (n < 0 && errno == EINTR) {
             continue;
         }

@@ -39,6 +39,26 @@ bool ReadExactAt(int fd, std::uint64_t offset, std::size_t size, std::string& ou
 // Reads up to `size` bytes from the current position; the count, 0 at the end, -1 on error.
 long ReadSome(int fd, char* buffer, std::size_t size);
 
+// Reads a file from its start to its end. For a file with holes, the holes are given as zeros
+// without reading them: the kernel would otherwise fill page after page of cache with zeros.
+class SourceReader {
+public:
+    // `size` and `allocated` are the file's length and the bytes its blocks take (st_blocks * 512).
+    SourceReader(int fd, std::uint64_t size, std::uint64_t allocated)
+        : m_fd(fd), m_size(size), m_sparse(allocated < size) {}
+
+    // Like ReadSome.
+    long Read(char* buffer, std::size_t size);
+
+private:
+    long ReadSparse(char* buffer, std::size_t size);
+
+    int m_fd;
+    std::uint64_t m_size;
+    bool m_sparse;
+    std::uint64_t m_offset = 0;
+};
+
 // Writes all bytes at `offset`; false with errno set otherwise.
 bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 

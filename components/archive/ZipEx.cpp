@@ -238,6 +238,8 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     item.gid = info.st_gid;
     item.recordOffset = m_dataEnd;
 
+    archive::SourceReader reader(input.Get(), static_cast<std::uint64_t>(info.st_size),
+                                 static_cast<std::uint64_t>(info.st_blocks) * 512);
     archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
     std::uint32_t check = 0;
     if (!writer.Append(archive::EncodeRecordHeader(item, m_header.RecordSeed(), check))) {
@@ -246,7 +248,7 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     std::size_t linkPosition = 0;
     const archive::DataCompressor::Source read = [&](char* buffer, std::size_t size) -> long {
         if (input.Valid()) {
-            return archive::ReadSome(input.Get(), buffer, size);
+            return reader.Read(buffer, size);
         }
         const std::size_t n = std::min(size, linkTarget.size() - linkPosition);
         std::memcpy(buffer, linkTarget.data() + linkPosition, n);
