@@ -1,6 +1,8 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
@@ -8,12 +10,12 @@ CMAKE_ARGS ?=
 PACKAGES := cmake make g++ pkg-config git \
             qt6-base-dev libzstd-dev libxxhash-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
-            xvfb xauth imagemagick clang-format
+            xvfb xauth imagemagick clang-format clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-sanitize bench format format-check clean
+.PHONY: all deps build run test test-sanitize fuzz bench format format-check clean
 
 all: build
 
@@ -48,6 +50,15 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
 
+# The archive reader fed with libFuzzer's inputs for FUZZ_SECONDS, starting from valid archives.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	rm -rf $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/archive_fuzz_seeds $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/tests/fuzz/archive_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
+	  -rss_limit_mb=2048 -print_final_stats=1 $(FUZZ_BUILD)/corpus
+
 bench: build
 	bench/run-all.sh $(BUILD)
 
@@ -58,4 +69,4 @@ format-check:
 	clang-format --dry-run --Werror $(SOURCES)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
