@@ -10,7 +10,8 @@ CMAKE_ARGS ?=
 PACKAGES := cmake make g++ pkg-config git \
             qt6-base-dev libzstd-dev libxxhash-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
-            xvfb xauth imagemagick clang-format clang libclang-rt-14-dev
+            xvfb xauth imagemagick clang-format clang libclang-rt-14-dev \
+            zstd time
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)

@@ -6,3 +6,5 @@ for bench in "$build"/bench/*_bench; do
     echo "== $(basename "$bench")"
     "$bench" --benchmark_min_time=1
 done
+echo "== archive against tar + zstd"
+"$(dirname "$0")/archive-vs-tar.sh" "$build"

@@ -1,6 +1,7 @@
 #include "components/archive/ArchiveIndex.h"
 
 #include <xxhash.h>
+#include <zstd.h>
 
 #include <memory>
 
@@ -10,9 +11,15 @@ namespace tkw::archive {
 namespace {
 
 constexpr std::uint64_t kMaxIndexLength = 1ull << 30;
+// An index compresses to a tenth or so; far beyond that the footer is forged.
+constexpr std::uint64_t kMaxIndexRatio = 256;
+constexpr std::uint64_t kIndexSlack = 1 << 16;
 
 struct Hash64Deleter {
     void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+};
+struct CompressorDeleter {
+    void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
 };
 
 std::string EncodeEntry(const ItemInfo& item) {
@@ -71,13 +78,30 @@ bool DecodeEntries(ByteReader& r, std::uint64_t count, std::uint64_t dataEnd,
 }  // namespace
 
 bool WriteIndex(AppendWriter& writer, const std::vector<ItemInfo>& items, std::uint64_t dataEnd) {
+    // The entries go through one zstd frame: names share long prefixes, so the index shrinks to a
+    // fraction, which matters for archives of many small files.
     std::unique_ptr<XXH3_state_t, Hash64Deleter> hash(XXH3_createState());
     XXH3_64bits_reset(hash.get());
-    std::uint64_t length = 0;
-    const auto append = [&](const std::string& bytes) {
+    std::unique_ptr<ZSTD_CCtx, CompressorDeleter> context(ZSTD_createCCtx());
+    ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, 3);
+    std::string output(ZSTD_CStreamOutSize(), '\0');
+    std::uint64_t original = 0;
+    std::uint64_t stored = 0;
+    const auto compress = [&](std::string_view bytes, ZSTD_EndDirective mode) {
         XXH3_64bits_update(hash.get(), bytes.data(), bytes.size());
-        length += bytes.size();
-        return writer.Append(bytes);
+        original += bytes.size();
+        ZSTD_inBuffer in{bytes.data(), bytes.size(), 0};
+        while (true) {
+            ZSTD_outBuffer out{output.data(), output.size(), 0};
+            const std::size_t left = ZSTD_compressStream2(context.get(), &out, &in, mode);
+            if (ZSTD_isError(left) || !writer.Append(std::string_view(output.data(), out.pos))) {
+                return false;
+            }
+            stored += out.pos;
+            if (mode == ZSTD_e_end ? left == 0 : in.pos == in.size) {
+                return true;
+            }
+        }
     };
     std::string head;
     ByteWriter w(head);
@@ -85,36 +109,48 @@ bool WriteIndex(AppendWriter& writer, const std::vector<ItemInfo>& items, std::u
     w.U32(0);
     w.U64(items.size());
     w.U64(dataEnd);
-    if (!append(head)) {
+    if (!compress(head, ZSTD_e_continue)) {
         return false;
     }
     for (const ItemInfo& item : items) {
-        if (!append(EncodeEntry(item))) {
+        if (!compress(EncodeEntry(item), ZSTD_e_continue)) {
             return false;
         }
     }
-    return writer.Append(EncodeFooter(dataEnd, length, XXH3_64bits_digest(hash.get())));
+    if (!compress({}, ZSTD_e_end)) {
+        return false;
+    }
+    return writer.Append(EncodeFooter({dataEnd, stored, original, XXH3_64bits_digest(hash.get())}));
 }
 
 std::optional<IndexContents> ReadIndex(int fd, std::uint64_t fileSize) {
     std::string bytes;
-    if (fileSize < kFileHeaderSize + kIndexHeaderSize + kFooterSize ||
+    if (fileSize < kFileHeaderSize + kFooterSize ||
         !ReadExactAt(fd, fileSize - kFooterSize, kFooterSize, bytes)) {
         return std::nullopt;
     }
     const auto footer = DecodeFooter(bytes);
-    if (!footer || footer->indexOffset < kFileHeaderSize ||
-        footer->indexLength < kIndexHeaderSize ||
-        footer->indexLength > fileSize - kFooterSize - kFileHeaderSize ||
-        footer->indexOffset != fileSize - kFooterSize - footer->indexLength) {
+    if (!footer || footer->indexOffset < kFileHeaderSize || footer->storedLength == 0 ||
+        footer->storedLength > fileSize - kFooterSize - kFileHeaderSize ||
+        footer->indexOffset != fileSize - kFooterSize - footer->storedLength ||
+        footer->originalLength < kIndexHeaderSize) {
         return std::nullopt;
     }
-    // Past the cap (several million items) the index is not trusted into memory; the scan,
-    // which streams, lists the items instead.
-    if (footer->indexLength > kMaxIndexLength) {
+    // The decoded size is bounded by what the stored bytes can plausibly hold, so a forged footer
+    // cannot make the reader allocate much more than the file's size. Past the cap (millions of
+    // items) the index is not trusted into memory; the scan, which streams, lists the items.
+    if (footer->originalLength > kMaxIndexLength ||
+        footer->originalLength > footer->storedLength * kMaxIndexRatio + kIndexSlack) {
         return std::nullopt;
     }
-    if (!ReadExactAt(fd, footer->indexOffset, footer->indexLength, bytes) ||
+    std::string stored;
+    if (!ReadExactAt(fd, footer->indexOffset, footer->storedLength, stored)) {
+        return std::nullopt;
+    }
+    bytes.resize(footer->originalLength);
+    const std::size_t decoded =
+        ZSTD_decompress(bytes.data(), bytes.size(), stored.data(), stored.size());
+    if (ZSTD_isError(decoded) || decoded != bytes.size() ||
         XXH3_64bits(bytes.data(), bytes.size()) != footer->indexHash) {
         return std::nullopt;
     }

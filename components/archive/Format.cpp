@@ -143,13 +143,13 @@ std::optional<Trailer> DecodeTrailer(std::string_view bytes, std::uint32_t heade
     return t;
 }
 
-std::string EncodeFooter(std::uint64_t indexOffset, std::uint64_t indexLength,
-                         std::uint64_t indexHash) {
+std::string EncodeFooter(const Footer& footer) {
     std::string out;
     ByteWriter w(out);
-    w.U64(indexOffset);
-    w.U64(indexLength);
-    w.U64(indexHash);
+    w.U64(footer.indexOffset);
+    w.U64(footer.storedLength);
+    w.U64(footer.originalLength);
+    w.U64(footer.indexHash);
     w.Bytes(kFooterMagic);
     w.U32(Check32(out));
     return out;
@@ -160,8 +160,8 @@ std::optional<Footer> DecodeFooter(std::string_view bytes) {
         return std::nullopt;
     }
     ByteReader r(bytes);
-    Footer f{r.U64(), r.U64(), r.U64()};
-    if (r.Bytes(4) != kFooterMagic || r.U32() != Check32(bytes.substr(0, 28))) {
+    Footer f{r.U64(), r.U64(), r.U64(), r.U64()};
+    if (r.Bytes(4) != kFooterMagic || r.U32() != Check32(bytes.substr(0, kFooterSize - 4))) {
         return std::nullopt;
     }
     return f;

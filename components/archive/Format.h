@@ -30,7 +30,7 @@ inline constexpr std::size_t kIndexHeaderSize = 24;
 inline constexpr std::size_t kIndexEntryFixedSize = 56;
 
 inline constexpr std::string_view kFooterMagic = "TKWF";
-inline constexpr std::size_t kFooterSize = 32;
+inline constexpr std::size_t kFooterSize = 40;
 
 enum class ItemKind : std::uint16_t { RegularFile = 1, SymbolicLink = 2 };
 
@@ -96,13 +96,13 @@ std::string EncodeChunkHeader(std::uint32_t stored, std::uint32_t original);
 std::string EncodeTrailer(const Trailer& trailer, std::uint32_t headerCheck);
 std::optional<Trailer> DecodeTrailer(std::string_view bytes, std::uint32_t headerCheck);
 
-std::string EncodeFooter(std::uint64_t indexOffset, std::uint64_t indexLength,
-                         std::uint64_t indexHash);
 struct Footer {
     std::uint64_t indexOffset;
-    std::uint64_t indexLength;
-    std::uint64_t indexHash;
+    std::uint64_t storedLength;    // of the zstd frame
+    std::uint64_t originalLength;  // of the decoded index
+    std::uint64_t indexHash;       // XXH3-64 of the decoded index
 };
+std::string EncodeFooter(const Footer& footer);
 std::optional<Footer> DecodeFooter(std::string_view bytes);
 
 bool IsValidKind(std::uint16_t kind);

@@ -56,9 +56,11 @@ ScanResult ScanRecords(RecordReader& reader, int fd, std::uint64_t fileSize) {
     }
     result.tailBytes = fileSize - result.dataEnd;
     std::string start;
-    result.tailIsIndex = result.tailBytes >= kIndexMagic.size() &&
-                         ReadExactAt(fd, result.dataEnd, kIndexMagic.size(), start) &&
-                         start == kIndexMagic;
+    // The index is stored as a zstd frame; a record never starts like one.
+    constexpr std::string_view kZstdFrameMagic{"\x28\xB5\x2F\xFD", 4};
+    result.tailIsIndex = result.tailBytes >= kZstdFrameMagic.size() &&
+                         ReadExactAt(fd, result.dataEnd, kZstdFrameMagic.size(), start) &&
+                         start == kZstdFrameMagic;
     return result;
 }
 
