@@ -20,6 +20,9 @@ public:
     using Sink = std::function<bool(std::string_view bytes)>;
 
     RecordReader(int fd, std::uint64_t fileSize, std::uint32_t recordSeed);
+
+    // Records are read up to this offset (the file grows as items are added).
+    void SetFileSize(std::uint64_t fileSize) { m_fileSize = fileSize; }
     ~RecordReader();
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
