@@ -8,13 +8,6 @@
 
 namespace tkw::archive {
 
-void UniqueFd::Reset(int fd) {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-    m_fd = fd;
-}
-
 bool ReadExactAt(int fd, std::uint64_t offset, std::size_t size, std::string& out) {
     out.resize(size);
     std::size_t done = 0;

@@ -5,32 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "components/utils/UniqueFd.h"
+
 namespace tkw::archive {
-
-// Owns a file descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.m_fd, -1));
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    int Release() { return std::exchange(m_fd, -1); }
-    void Reset(int fd = -1);
-
-private:
-    int m_fd = -1;
-};
 
 // Reads exactly `size` bytes at `offset` into `out`; false (errno set, EIO for a short file) when
 // they are not all there.

@@ -46,7 +46,7 @@ std::uint64_t FileSize(int fd) {
 // Syncs the folder that holds a newly created file, so that its name survives a system crash too.
 void SyncParentFolder(const fs::path& file) {
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    archive::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Valid()) {
         ::fsync(fd.Get());
     }
@@ -97,7 +97,7 @@ bool CZipEx::OpenLocked(const fs::path& path, bool create) {
     m_lastError.clear();
     // Created archives hold other people's files: only the owner may read them.
     int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
-    archive::UniqueFd fd(::open(path.c_str(), flags, 0600));
+    UniqueFd fd(::open(path.c_str(), flags, 0600));
     m_writable = fd.Valid();
     if (!fd.Valid() && !create && (errno == EACCES || errno == EROFS)) {
         fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));  // still readable for a restore
@@ -212,7 +212,7 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     if (::lstat(source.c_str(), &info) != 0) {
         return Fail(SystemText("cannot read " + source.native()));
     }
-    archive::UniqueFd input;
+    UniqueFd input;
     std::string linkTarget;
     if (S_ISLNK(info.st_mode)) {
         item.kind = ItemKind::SymbolicLink;
@@ -294,20 +294,44 @@ int CZipEx::AddFile(const fs::path& source, std::string_view name) {
     return 1;
 }
 
+bool CZipEx::WriteIndexAndSync() {
+    if (!m_writable || m_indexCurrent) {
+        return true;
+    }
+    archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
+    if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0 ||
+        !archive::WriteIndex(writer, m_items, m_dataEnd) || !writer.Flush() ||
+        ::fdatasync(m_fd.Get()) != 0) {
+        return Fail(SystemText("cannot write the index of " + m_path.native()));
+    }
+    m_indexCurrent = true;
+    m_tailTrimmed = false;  // the index follows the data now
+    m_reader->SetFileSize(writer.Position());
+    return true;
+}
+
+int CZipEx::Flush() {
+    if (!m_fd.Valid()) {
+        return Fail("no backup file is open");
+    }
+    return WriteIndexAndSync() ? 1 : 0;
+}
+
+int CZipEx::SyncData() {
+    if (!m_fd.Valid()) {
+        return Fail("no backup file is open");
+    }
+    if (m_writable && ::fdatasync(m_fd.Get()) != 0) {
+        return Fail(SystemText("cannot flush " + m_path.native()));
+    }
+    return 1;
+}
+
 int CZipEx::Close() {
     if (!m_fd.Valid()) {
         return 1;
     }
-    bool ok = true;
-    if (m_writable && !m_indexCurrent) {
-        archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
-        ok = ::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) == 0 &&
-             archive::WriteIndex(writer, m_items, m_dataEnd) && writer.Flush() &&
-             ::fdatasync(m_fd.Get()) == 0;
-        if (!ok) {
-            Fail(SystemText("cannot write the index of " + m_path.native()));
-        }
-    }
+    const bool ok = WriteIndexAndSync();
     if (m_created) {
         SyncParentFolder(m_path);
     }
@@ -368,6 +392,18 @@ std::vector<CZipEx::VerifyFailure> CZipEx::Verify(const std::function<bool(int i
         }
     }
     return failures;
+}
+
+int CZipEx::VerifyItem(int index) {
+    const ItemInfo* item = GetItemInfo(index);
+    if (item == nullptr || !m_reader) {
+        return Fail("no item " + std::to_string(index) + " in the backup file");
+    }
+    std::string error;
+    if (!archive::VerifyItem(*m_reader, *item, error)) {
+        return Fail(item->name + ": " + error);
+    }
+    return 1;
 }
 
 std::uint64_t CZipEx::GetItemFileSize(int index) const {

@@ -57,6 +57,10 @@ public:
     virtual int AddFile(const std::filesystem::path& source, std::string_view name);
     // Writes the index, flushes the file to disk and releases it. Also done by the destructor.
     virtual int Close();
+    // Writes the index and flushes the file to disk, keeping the archive open for more items.
+    int Flush();
+    // Flushes the items written so far to disk (without the index): before an original is deleted.
+    int SyncData();
 
     // The index of the first item with this name, -1 when there is none.
     virtual int FindZipItem(std::string_view name) const;
@@ -80,6 +84,8 @@ public:
     // Reads every item and checks its checksum; the items that failed. `progress` (optional) is
     // called before each item and can stop the check by returning false.
     std::vector<VerifyFailure> Verify(const std::function<bool(int index)>& progress = {});
+    // Reads one item and checks its checksum.
+    int VerifyItem(int index);
     const std::string& GetLastError() const { return m_lastError; }
     bool IsOpen() const { return m_fd.Valid(); }
 
@@ -111,10 +117,11 @@ private:
     void AppendItem(archive::ItemInfo item);
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
+    bool WriteIndexAndSync();
     int Extract(int index, const std::filesystem::path& target,
                 const std::optional<std::filesystem::path>& confinedTo);
 
-    archive::UniqueFd m_fd;
+    UniqueFd m_fd;
     std::filesystem::path m_path;
     bool m_writable = false;
     bool m_created = false;

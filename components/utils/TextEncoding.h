@@ -12,6 +12,10 @@ namespace tkw {
 // not part of valid UTF-8, becomes exactly one '?'.
 std::string ToWindows1252(std::string_view utf8);
 
+// UTF-8 of Windows-1252 bytes (every byte is a character; the five bytes the code page leaves
+// undefined become the C1 controls of the same value).
+std::string FromWindows1252(std::string_view bytes);
+
 // UTF-16 of a UTF-8 text; each byte that is not part of valid UTF-8 becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 

@@ -28,6 +28,15 @@ TEST(ToWindows1252, MapsEachCharacterToOneByte) {
     }
 }
 
+TEST(FromWindows1252, DecodesEveryByteToOneCharacter) {
+    EXPECT_EQ(FromWindows1252("Hello \xE9\x80\x81\xFF"), "Hello \xC3\xA9\xE2\x82\xAC\xC2\x81\xC3\xBF");
+    std::string all;
+    for (int b = 1; b < 256; ++b) {
+        all.push_back(static_cast<char>(b));
+    }
+    EXPECT_EQ(ToWindows1252(FromWindows1252(all)), all) << "the two conversions are inverses";
+}
+
 TEST(Utf16, RoundTripsEveryPlane) {
     const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     const std::u16string utf16 = Utf8ToUtf16(text);

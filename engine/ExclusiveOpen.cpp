@@ -1,0 +1,28 @@
+#include "engine/ExclusiveOpen.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+namespace tkw {
+
+std::optional<ExclusiveFile> OpenExclusively(const std::filesystem::path& path) {
+    ExclusiveFile file;
+    if (::lstat(path.c_str(), &file.status) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISLNK(file.status.st_mode)) {
+        file.isLink = true;
+        return file;
+    }
+    // Non-blocking, so that a FIFO cannot hold the run up waiting for a writer.
+    file.fd.Reset(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.fd.Valid() || ::flock(file.fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
+        ::fstat(file.fd.Get(), &file.status) != 0) {
+        return std::nullopt;  // errno tells why
+    }
+    return file;
+}
+
+}  // namespace tkw
