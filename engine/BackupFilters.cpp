@@ -35,10 +35,14 @@ bool Decide(std::int32_t sense, bool matches) {
 bool MatchesCondition(std::int32_t condition, std::time_t value, std::time_t first,
                       std::time_t second) {
     switch (condition) {
-        case kBefore: return value < first;
-        case kBetween: return first < value && value < second;
-        case kAfter: return value > first;
-        default: return true;
+        case kBefore:
+            return value < first;
+        case kBetween:
+            return first < value && value < second;
+        case kAfter:
+            return value > first;
+        default:
+            return true;
     }
 }
 
@@ -136,9 +140,9 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
         if (!first || !second) {
             return false;  // both dates must be set, even for "Before" and "After"
         }
-        matches = MatchesCondition(GetProfileInt(profile::kDateBeforeBetweenAfter),
-                                   Seconds(*created), Seconds(AtMidnight(*first)),
-                                   Seconds(AtMidnight(*second)));
+        matches =
+            MatchesCondition(GetProfileInt(profile::kDateBeforeBetweenAfter), Seconds(*created),
+                             Seconds(AtMidnight(*first)), Seconds(AtMidnight(*second)));
         if (!*matches) {
             return Decide(sense, false);
         }
@@ -176,12 +180,13 @@ bool CBackupFilters::ExcludedBySize(const fs::path& path) const {
         return false;
     }
     // Absent, the unit reads as bytes here (the page shows megabytes for a fresh profile).
-    const std::int32_t unit =
-        GetProfileInt(profile::kSizeUnit.section, profile::kSizeUnit.name, 0);
+    const std::int32_t unit = GetProfileInt(profile::kSizeUnit.section, profile::kSizeUnit.name, 0);
     const bool knownUnit = unit >= 0 && unit <= 3;
     bool matches = true;
     switch (GetProfileInt(profile::kAtLeastAtMostBetween)) {
-        case kAtLeast: matches = size >= (knownUnit ? ToBytes(size0, unit) : 0); break;
+        case kAtLeast:
+            matches = size >= (knownUnit ? ToBytes(size0, unit) : 0);
+            break;
         case kAtMost: {
             const std::int64_t limit = knownUnit ? ToBytes(size0, unit) : 0;
             if (limit == 0) {
@@ -196,7 +201,8 @@ bool CBackupFilters::ExcludedBySize(const fs::path& path) const {
             matches = low <= size && size <= high;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return Decide(GetProfileInt(profile::kIncludeOrExcludeFileSize), matches);
 }
@@ -281,7 +287,8 @@ bool CBackupFilters::ExcludedByContentWords(const fs::path& path) const {
             break;
         }
         total += static_cast<std::uint64_t>(n);
-        std::string decoded = FromWindows1252(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        std::string decoded =
+            FromWindows1252(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
         text += caseSensitive ? decoded : LowerAsciiLetters(decoded);
         matches = ContainsAnyWord(text, wordList);
         const std::size_t keep = longest > 0 ? longest - 1 : 0;

@@ -1,9 +1,9 @@
 // The backup run: the selection becomes items of the open backup, file by file, each decision a
 // log line.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,9 +30,9 @@ void Log(const std::string& text) {
 // Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say).
 bool IsPseudoFileSystem(const std::string& type) {
     static const std::set<std::string> kTypes = {
-        "proc",   "sysfs",  "devtmpfs", "devpts",    "cgroup",     "cgroup2", "debugfs",
-        "tracefs", "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs",
-        "mqueue", "binfmt_misc", "efivarfs", "autofs", "rpc_pipefs", "nsfs"};
+        "proc",    "sysfs",       "devtmpfs", "devpts", "cgroup",     "cgroup2", "debugfs",
+        "tracefs", "securityfs",  "pstore",   "bpf",    "configfs",   "fusectl", "hugetlbfs",
+        "mqueue",  "binfmt_misc", "efivarfs", "autofs", "rpc_pipefs", "nsfs"};
     return kTypes.count(type) != 0;
 }
 
@@ -134,8 +134,8 @@ void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder) {
             continue;
         }
         const fs::path path = folder / name;
-        const bool isFolder = entry->d_type == DT_DIR ||
-                              (entry->d_type == DT_UNKNOWN && IsRealDirectory(path));
+        const bool isFolder =
+            entry->d_type == DT_DIR || (entry->d_type == DT_UNKNOWN && IsRealDirectory(path));
         (isFolder ? folders : files).push_back(path);
     }
     ::closedir(directory);
@@ -215,8 +215,8 @@ void CBackupRestoreManager::ShowAddedItem(const fs::path& path) {
 }
 
 void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, int index) {
-    const std::string inUse =
-        " Cannot delete file-- " + path.native() + " ! The file might be used in other application !";
+    const std::string inUse = " Cannot delete file-- " + path.native() +
+                              " ! The file might be used in other application !";
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
         Log(" Cannot delete file-- " + path.native() + " ! The file not exists.");

@@ -1,0 +1,268 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/profile/ProfileKeys.h"
+#include "app/profile/ProfileStore.h"
+#include "tests/support/EngineFixture.h"
+
+namespace tkw {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string Q(const fs::path& path) {
+    return "\"" + path.native() + "\"";
+}
+
+class BackupRun : public test::EngineFixture {
+protected:
+    // The archive's item names in order.
+    Lines ItemNames() {
+        Lines names;
+        CZipEx* archive = m_engine.LoadedArchive();
+        for (int i = 0; archive != nullptr && i < archive->GetNrOfFiles(); ++i) {
+            names.push_back(archive->GetItemFileName(i));
+        }
+        return names;
+    }
+};
+
+// Sub-folders first, each depth first, in the order the file system lists them; then the folder's
+// own files in that order. Written with the standard library's directory iterator, which lists
+// entries in the file system's order too.
+void ExpectedWalk(const fs::path& folder, Lines& order) {
+    Lines files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_directory() && !entry.is_symlink()) {
+            ExpectedWalk(entry.path(), order);
+        } else {
+            files.push_back(entry.path().native());
+        }
+    }
+    order.insert(order.end(), files.begin(), files.end());
+}
+
+TEST_F(BackupRun, WalksSubFoldersDepthFirstBeforeAFoldersOwnFiles) {
+    for (const char* name : {"x", "y", "a/a1", "a/deep/d1", "a/deep/d2", "b/b1", "b/b2", "z"}) {
+        MakeFile(std::string("tree/") + name);
+    }
+    ASSERT_EQ(Run({m_source / "tree"}), 0);
+
+    Lines expected;
+    ExpectedWalk(m_source / "tree", expected);
+    EXPECT_EQ(ItemNames(), expected);
+    EXPECT_EQ(m_host.TreeNames(), expected);
+    for (std::size_t i = 0; i < m_host.tree.size(); ++i) {
+        EXPECT_EQ(m_host.tree[i].itemIndex, static_cast<int>(i));
+    }
+    EXPECT_EQ(m_counters.added, 8u);
+    Lines log = LogLines();
+    EXPECT_EQ(log.front(), " Backup started ...");
+    EXPECT_EQ(log.back(), " Backup finished!");
+    EXPECT_EQ(log[1], " Succeeded--File " + Q(expected[0]));
+    EXPECT_EQ(m_host.calls.front(), "OpenProgress Running backup ... 21");
+    EXPECT_EQ(m_host.progressOpen, 0) << "the progress dialog is closed at the end";
+    EXPECT_TRUE(fs::exists(BackupFile()));
+}
+
+TEST_F(BackupRun, AFileTickedAloneAndInsideATickedFolderIsAddedOnce) {
+    const fs::path x = MakeFile("docs/x.txt");
+    ASSERT_EQ(Run({m_source / "docs", x}), 0);
+    EXPECT_EQ(ItemNames(), Lines{x.native()});
+    EXPECT_EQ(m_counters.added, 1u);
+    EXPECT_EQ(m_counters.skipped, 1u);
+    EXPECT_EQ(LogLines(), (Lines{" Backup started ...", " Succeeded--File " + Q(x),
+                                 " Skipped--File " + Q(x) +
+                                     " because a file with the same name and path already "
+                                     "exists in backup!",
+                                 " Backup finished!"}));
+}
+
+TEST_F(BackupRun, AppendingToTheOpenBackupAddsOnlyNewFiles) {
+    const fs::path a = MakeFile("a");
+    ASSERT_EQ(Run({m_source}), 0);
+    const fs::path b = MakeFile("b");
+    ASSERT_EQ(Run({m_source}, /*append=*/true), 0);
+    EXPECT_EQ(m_counters.added, 1u);
+    EXPECT_EQ(m_counters.skipped, 1u);
+    EXPECT_EQ(ItemNames(), (Lines{a.native(), b.native()}));
+    EXPECT_EQ(m_host.TreeNames(), (Lines{a.native(), b.native()})) << "the tree keeps its nodes";
+
+    // Not appending starts a new backup file in the same place.
+    ASSERT_EQ(Run({b}), 0);
+    EXPECT_EQ(ItemNames(), Lines{b.native()});
+}
+
+TEST_F(BackupRun, StorageTypesOtherThanZeroAreRefused) {
+    MakeFile("a");
+    ASSERT_EQ(Run({m_source}), 0);
+    for (const auto& [type, file] :
+         std::vector<std::pair<int, std::string>>{{1, BasePath() + ".iso"}, {7, BasePath()}}) {
+        EXPECT_EQ(Run({m_source}, false, type), 2);
+        EXPECT_EQ(LogLines(),
+                  (Lines{" Backup started ...", " Failed to create backup file " + file + " !"}));
+        EXPECT_EQ(m_counters.added + m_counters.skipped + m_counters.failed, 0u);
+        EXPECT_TRUE(m_engine.IsBackupLoaded()) << "nothing is unloaded";
+        EXPECT_EQ(m_host.progressOpen, 0);
+    }
+}
+
+TEST_F(BackupRun, ABackupFileThatCannotBeCreatedFailsTheRun) {
+    MakeFile("a");
+    EXPECT_EQ(m_engine.RunBackup((m_temp / "no/such/folder/Backup").native(), 0, {m_source},
+                                 m_counters, false),
+              2);
+    EXPECT_EQ(LogLines().back(), " Failed to create backup file " +
+                                     (m_temp / "no/such/folder/Backup.tkw").native() + " !");
+    EXPECT_FALSE(m_engine.IsBackupLoaded());
+}
+
+TEST_F(BackupRun, TheFreeSpaceTestKeeps150MebibytesAndLetsEqualityPass) {
+    const fs::path file = MakeFile("ten", "0123456789");
+    const struct {
+        std::uint64_t freeBytes;
+        bool added;
+    } cases[] = {{157'286'409, false}, {157'286'410, true}, {0, false}, {1ull << 40, true}};
+    for (const auto& c : cases) {
+        m_engine.SetFreeSpaceQuery([&](const fs::path& where) {
+            EXPECT_EQ(where, BackupFile());
+            return c.freeBytes;
+        });
+        ASSERT_EQ(Run({file}), 0);
+        EXPECT_EQ(m_counters.added, c.added ? 1u : 0u) << c.freeBytes;
+        if (!c.added) {
+            EXPECT_EQ(LogLines()[1], " Skipped--File " + Q(file) +
+                                         "! The file cannot be written because you have not "
+                                         "enough free space!");
+        }
+    }
+}
+
+TEST_F(BackupRun, CancelAtThePromptEndsTheRunBeforeAnythingIsCreated) {
+    MakeFile("a");
+    WriteProfileInt(profile::kBackupPromptDontShowAgain, 0);
+    m_host.backupPromptAnswer = false;
+    EXPECT_EQ(Run({m_source}), 1);
+    EXPECT_EQ(LogLines(), (Lines{" Backup started ...", " Backup was cancelled!"}));
+    EXPECT_EQ(m_host.calls, Lines{"BackupPrompt"}) << "no progress dialog was opened";
+    EXPECT_FALSE(fs::exists(BackupFile()));
+}
+
+TEST_F(BackupRun, CancelInTheProgressDialogStopsAtTheNextFileButNotAfterTheLast) {
+    const fs::path a = MakeFile("a");
+    const fs::path b = MakeFile("b");
+    const fs::path c = MakeFile("c");
+    // Cancel pressed while the first file is added: it is still added; the next one stops.
+    m_host.cancelAt = [](int check) { return check >= 2; };
+    EXPECT_EQ(Run({a, b, c}), 1);
+    EXPECT_EQ(LogLines(),
+              (Lines{" Backup started ...", " Succeeded--File " + Q(a), " Backup was cancelled!"}));
+    EXPECT_EQ(m_counters.added, 1u);
+    EXPECT_EQ(ItemNames(), Lines{a.native()}) << "the items added before the cancel stay";
+    EXPECT_EQ(m_host.progressOpen, 0);
+
+    // Pressed while the last file is added: the run ends normally.
+    m_host.cancelChecks = 0;
+    m_host.cancelAt = [](int check) { return check >= 4; };
+    EXPECT_EQ(Run({a, b, c}), 0);
+    EXPECT_EQ(LogLines().back(), " Backup finished!");
+    EXPECT_EQ(m_counters.added, 3u);
+}
+
+TEST_F(BackupRun, FilesThatCannotBeTakenAreSkippedWithTheirReason) {
+    const fs::path missing = m_source / "missing";
+    const fs::path fifo = m_source / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path locked = MakeFile("locked");
+    const int holder = ::open(locked.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    EXPECT_EQ(Run({missing, fifo, locked}), 0);
+    ::close(holder);
+    EXPECT_EQ(LogLines(),
+              (Lines{" Backup started ...",
+                     " Skipped--File " + Q(missing) + " because the file not exists!",
+                     " Skipped--File " + Q(fifo) + " because the file cannot be accessed!",
+                     " Cannot get file size of file " + locked.native() +
+                         ".The file might be used by other application ! The file will be "
+                         "skipped ! Error code " +
+                         std::to_string(EWOULDBLOCK),
+                     " Skipped--File " + Q(locked) + " by filters!", " Backup finished!"}));
+    EXPECT_EQ(m_counters.skipped, 3u);
+    EXPECT_EQ(m_counters.added, 0u);
+    EXPECT_EQ(std::count(m_host.calls.begin(), m_host.calls.end(),
+                         "Line Skipping file " + fifo.native() + " ..."),
+              1);
+}
+
+TEST_F(BackupRun, LinksAreStoredAsLinksAndFolderLoopsAreNotFollowed) {
+    const fs::path file = MakeFile("tree/file");
+    fs::create_directory_symlink("..", m_source / "tree" / "loop");
+    fs::create_symlink("file", m_source / "tree" / "link");
+    fs::create_symlink("/no/such/target", m_source / "tree" / "dangling");
+
+    EXPECT_EQ(Run({m_source / "tree"}), 0);
+    EXPECT_EQ(m_counters.added, 4u);
+    CZipEx* archive = m_engine.LoadedArchive();
+    const int loop = archive->FindZipItem((m_source / "tree" / "loop").native());
+    ASSERT_NE(loop, -1);
+    EXPECT_EQ(archive->GetItemInfo(loop)->kind, archive::ItemKind::SymbolicLink);
+    EXPECT_EQ(archive->FindZipItem((m_source / "tree" / "loop" / "tree" / "file").native()), -1);
+    EXPECT_NE(archive->FindZipItem((m_source / "tree" / "dangling").native()), -1);
+}
+
+TEST_F(BackupRun, AnEmptyFolderAddsAndLogsNothing) {
+    fs::create_directories(m_source / "empty");
+    EXPECT_EQ(Run({m_source / "empty"}), 0);
+    EXPECT_EQ(LogLines(), (Lines{" Backup started ...", " Backup finished!"}));
+}
+
+TEST_F(BackupRun, KernelFileSystemsAreNotEntered) {
+    MakeFile("a");
+    // /proc is a mount of its own; nothing of it may become an item.
+    EXPECT_EQ(Run({m_source, "/proc"}), 0);
+    EXPECT_EQ(m_counters.added, 1u);
+    EXPECT_EQ(m_counters.skipped, 0u);
+}
+
+TEST_F(BackupRun, OriginalsAreDeletedOnlyOnceTheirCopyIsSafe) {
+    WriteProfileInt(profile::kDeleteOriginalFilesAfterBackup, 1);
+    const fs::path a = MakeFile("a", "precious");
+    ASSERT_EQ(Run({a}), 0);
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_EQ(m_counters.deleted, 1u);
+    EXPECT_EQ(LogLines()[2], " Deleted file-- " + a.native() + " .");
+
+    // The copy restores the original.
+    ASSERT_EQ(m_engine.LoadedArchive()->GetItemFile(0, a), 1);
+    EXPECT_EQ(test::ReadFileBytes(a), "precious");
+}
+
+TEST_F(BackupRun, AnOriginalThatCannotBeDeletedIsReportedAndCounted) {
+    WriteProfileInt(profile::kDeleteOriginalFilesAfterBackup, 1);
+    const fs::path stuck = MakeFile("stuck");
+    // An immutable file cannot be deleted, even by root.
+    const int fd = ::open(stuck.c_str(), O_RDONLY);
+    int flags = FS_IMMUTABLE_FL;
+    if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system or user cannot make a file immutable";
+    }
+    ASSERT_EQ(Run({stuck}), 0);
+    flags = 0;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_EQ(m_counters.added, 1u);
+    EXPECT_EQ(m_counters.deleted, 0u);
+    EXPECT_EQ(LogLines()[2], " Cannot delete file-- " + stuck.native() +
+                                 " ! The file might be used in other application !");
+    EXPECT_TRUE(fs::exists(stuck));
+}
+
+}  // namespace
+}  // namespace tkw

@@ -1,0 +1,61 @@
+#include "tests/support/EngineFixture.h"
+
+#include <regex>
+
+#include "app/logger/Logger.h"
+#include "app/profile/ProfileKeys.h"
+#include "components/utils/ReportError.h"
+
+namespace tkw::test {
+namespace fs = std::filesystem;
+
+void EngineFixture::SetUp() {
+    fs::create_directories(m_source);
+    fs::create_directories(m_temp / "target");
+    SetLogEnvironment({m_temp / "logs", nullptr});
+    SetLogSink([this](const std::string& entry) { m_log.push_back(entry); });
+    SetErrorReporter([this](const std::string& message, int) { m_errors.push_back(message); });
+    m_engine.SetHost(&m_host);
+    // The prompt before a backup is switched off unless a test wants it.
+    WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+}
+
+void EngineFixture::TearDown() {
+    m_engine.UnloadBackupFile();
+    m_engine.SetHost(nullptr);
+    SetLogEnvironment({});
+    SetLogSink({});
+    SetErrorReporter({});
+}
+
+std::vector<std::string> EngineFixture::LogLines() const {
+    static const std::regex kTime(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}( .*)$)");
+    std::vector<std::string> lines;
+    for (const std::string& entry : m_log) {
+        std::smatch match;
+        lines.push_back(std::regex_match(entry, match, kTime) ? match[1].str() : entry);
+    }
+    return lines;
+}
+
+std::string EngineFixture::LogFileBytes() const {
+    std::string all;
+    for (const auto& entry : fs::directory_iterator(m_temp / "logs")) {
+        all += ReadFileBytes(entry.path());
+    }
+    return all;
+}
+
+fs::path EngineFixture::MakeFile(const std::string& relative, const std::string& bytes) {
+    const fs::path path = m_source / relative;
+    fs::create_directories(path.parent_path());
+    WriteFileBytes(path, bytes);
+    return path;
+}
+
+int EngineFixture::Run(const std::vector<fs::path>& selection, bool append, int storageType) {
+    m_log.clear();
+    return m_engine.RunBackup(BasePath(), storageType, selection, m_counters, append);
+}
+
+}  // namespace tkw::test

@@ -1,0 +1,86 @@
+#include "tests/support/ScriptedHost.h"
+
+namespace tkw::test {
+
+void ScriptedHost::OpenProgress(std::string_view title, int flags) {
+    calls.push_back("OpenProgress " + std::string(title) + " " + std::to_string(flags));
+    ++progressOpen;
+}
+
+void ScriptedHost::CloseProgress() {
+    calls.push_back("CloseProgress");
+    --progressOpen;
+}
+
+bool ScriptedHost::HasUserCancelled() {
+    return cancelAt(++cancelChecks);
+}
+
+void ScriptedHost::SetProgressLine(std::string_view text) {
+    calls.push_back("Line " + std::string(text));
+}
+
+void ScriptedHost::SetProgressTitle(std::string_view title) {
+    calls.push_back("Title " + std::string(title));
+}
+
+void ScriptedHost::SetProgress(std::uint64_t completed, std::uint64_t total) {
+    calls.push_back("Progress " + std::to_string(completed) + "/" + std::to_string(total));
+}
+
+bool ScriptedHost::ShowBackupPrompt() {
+    calls.push_back("BackupPrompt");
+    return backupPromptAnswer;
+}
+
+IEngineHost::Answer ScriptedHost::ShowMessage(std::string_view text, Icon, Buttons) {
+    calls.push_back("Message " + std::string(text));
+    messages.emplace_back(text);
+    if (messageAnswers.empty()) {
+        return Answer::Ok;
+    }
+    const Answer answer = messageAnswers.front();
+    messageAnswers.pop_front();
+    return answer;
+}
+
+std::optional<int> ScriptedHost::AppendItemIcon(std::string_view) {
+    if (iconsFail) {
+        return std::nullopt;
+    }
+    return m_images++;
+}
+
+IEngineHost::NodeId ScriptedHost::AddItemPath(std::string_view itemName, int image, int) {
+    tree.push_back({std::string(itemName), image});
+    return tree.size();  // node ids count from 1
+}
+
+void ScriptedHost::SetItemData(NodeId node, int itemIndex) {
+    tree.at(node - 1).itemIndex = itemIndex;
+}
+
+void ScriptedHost::ResetTree() {
+    calls.push_back("ResetTree");
+    tree.clear();
+    m_images = 1;
+    ++resets;
+}
+
+void ScriptedHost::RedrawTree() {
+    calls.push_back("RedrawTree");
+}
+
+void ScriptedHost::Wait(std::chrono::milliseconds duration) {
+    calls.push_back("Wait " + std::to_string(duration.count()));
+}
+
+std::vector<std::string> ScriptedHost::TreeNames() const {
+    std::vector<std::string> names;
+    for (const Node& node : tree) {
+        names.push_back(node.name);
+    }
+    return names;
+}
+
+}  // namespace tkw::test
