@@ -8,3 +8,5 @@ for bench in "$build"/bench/*_bench; do
 done
 echo "== archive against tar + zstd"
 "$(dirname "$0")/archive-vs-tar.sh" "$build"
+echo "== backup run against tar + zstd (small files)"
+"$build/bench/tools/backup_run_bench" "${BENCH_DIR:-/tmp/tarnwick-bench}/small"

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -177,10 +178,12 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
     if (m_archive->FindZipItem(text) != -1) {
         return skip(" because a file with the same name and path already exists in backup!");
     }
-    const fs::path drive = GetDriveOfPath(path);
-    if (::access(drive.c_str(), W_OK) != 0) {
-        Log(" Skipped--File " + quoted + " ! You cannot write files on " + drive.native() +
-            " drive !");
+    // As on Windows, where the test looks at the drive's read-only attribute and not at who may
+    // write to it: a volume mounted read-only fails, whoever runs the backup.
+    struct statvfs volume {};
+    if (::statvfs(path.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+        Log(" Skipped--File " + quoted + " ! You cannot write files on " +
+            GetDriveOfPath(path).native() + " drive !");
         ++counters.skipped;
         return;
     }

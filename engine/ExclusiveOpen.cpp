@@ -9,18 +9,20 @@ namespace tkw {
 
 std::optional<ExclusiveFile> OpenExclusively(const std::filesystem::path& path) {
     ExclusiveFile file;
-    if (::lstat(path.c_str(), &file.status) != 0) {
-        return std::nullopt;
-    }
-    if (S_ISLNK(file.status.st_mode)) {
-        file.isLink = true;
-        return file;
-    }
     // Non-blocking, so that a FIFO cannot hold the run up waiting for a writer.
     file.fd.Reset(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.fd.Valid() || ::flock(file.fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
-        ::fstat(file.fd.Get(), &file.status) != 0) {
+    if (!file.fd.Valid()) {
+        // A link is judged by itself.
+        if (errno == ELOOP && ::lstat(path.c_str(), &file.status) == 0 &&
+            S_ISLNK(file.status.st_mode)) {
+            file.isLink = true;
+            return file;
+        }
         return std::nullopt;  // errno tells why
+    }
+    if (::flock(file.fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
+        ::fstat(file.fd.Get(), &file.status) != 0) {
+        return std::nullopt;
     }
     return file;
 }

@@ -227,7 +227,9 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
         if (!input.Valid() || ::fstat(input.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return Fail(SystemText("cannot read " + source.native()));
         }
-        ::posix_fadvise(input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        if (info.st_size > static_cast<off_t>(archive::DataCompressor::kReadSize)) {
+            ::posix_fadvise(input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        }
     } else {
         return Fail(source.native() + " is neither a regular file nor a symbolic link");
     }

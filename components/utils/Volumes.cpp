@@ -107,8 +107,10 @@ fs::path GetDriveOfPath(const fs::path& path) {
 }
 
 std::uint64_t MyGetDiskFreeSpaceExHelper(const fs::path& path) {
+    // The path itself first: asked once per file during a backup, it nearly always exists.
     struct statvfs info {};
-    if (::statvfs(NearestExistingAncestor(path).c_str(), &info) != 0) {
+    if (::statvfs(path.c_str(), &info) != 0 &&
+        ::statvfs(NearestExistingAncestor(path).c_str(), &info) != 0) {
         return 0;
     }
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
