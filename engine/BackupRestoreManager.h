@@ -12,8 +12,17 @@
 #include "engine/BackupFilters.h"
 #include "engine/EngineHost.h"
 #include "engine/OperationManager.h"
+#include "engine/RestoreOptions.h"
 
 namespace tkw {
+
+// What a restore run did, item by item.
+struct RestoreCounters {
+    std::int32_t overwritten = 0;
+    std::int32_t skipped = 0;
+    std::int32_t succeeded = 0;
+    std::int32_t failed = 0;
+};
 
 // What a backup run did, file by file.
 struct BackupCounters {
@@ -64,6 +73,18 @@ public:
     // The New backup command: unloads, and logs which file was unloaded.
     void NewBackup();
 
+    // Writes the listed items of the loaded backup back to disk, to their own paths or below a
+    // chosen folder, with the policy for files that exist. Result 0 (the end was reached),
+    // 1 (cancelled) or 2 (no backup loaded).
+    int RestoreItems(const std::vector<int>& indexes, RestoreCounters& counters,
+                     const IRestoreOptions& options = CStoredRestoreOptions());
+    // Replaces an existing file by the item. False when the existing file cannot be deleted; true
+    // when the item was written or writing it was attempted. The old file survives a failed
+    // attempt.
+    bool OverwriteExistingFile(const std::filesystem::path& target, int index,
+                               RestoreCounters& counters, bool underFolder,
+                               const std::string& folder);
+
     bool IsBackupLoaded() const { return m_archive != nullptr; }
     CZipEx* LoadedArchive() { return m_archive.get(); }
 
@@ -74,6 +95,12 @@ private:
     void ShowAddedItem(const std::filesystem::path& path);
     void DeleteOriginal(Run& run, const std::filesystem::path& path, int index);
     void LoadItems(CZipEx& archive);
+    class RestoreRun;
+    void RestoreItem(RestoreRun& run, int index);
+    // Where an item goes: nothing when the user passed it over at the missing-folder message.
+    std::optional<std::string> RestoreTarget(RestoreRun& run, int index, std::string& folder);
+    bool WriteItem(int index, const std::filesystem::path& target, bool underFolder,
+                   const std::string& folder);
     void LogLoadedInformation(CZipEx& archive);
 
     IEngineHost* m_host;

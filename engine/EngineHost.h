@@ -26,6 +26,12 @@ public:
     // Opaque handle of a node of the loaded-backup tree.
     using NodeId = std::uint64_t;
 
+    // The file-exists prompt of a restore. The prompt itself stores the policy when its "Don't
+    // ask me again" box is ticked (StoreFileExistsAnswer).
+    enum class FileExistsAnswer { Overwrite, Skip, Cancelled, NoChoice };
+    // The prompt for a backup file that already exists.
+    enum class BackupFileAnswer { Cancelled, Append, Overwrite, NewLocation };
+
     virtual ~IEngineHost() = default;
 
     // The progress dialog, modal to the main window while it is open. Closing it enables the main
@@ -39,8 +45,23 @@ public:
     virtual void SetProgressTitle(std::string_view title) = 0;
     virtual void SetProgress(std::uint64_t completed, std::uint64_t total) = 0;
 
-    // The prompt shown before a backup; false when the user cancelled it.
+    // The prompt shown before a backup; false when the user cancelled it. The prompt stores its
+    // own "Don't show this message again".
     virtual bool ShowBackupPrompt() = 0;
+    // The same before a restore.
+    virtual bool ShowRestorePrompt() = 0;
+    // "The file ... already exists!": what to do with it.
+    virtual FileExistsAnswer AskFileExists(std::string_view text) = 0;
+    // A folder the user picks; empty when cancelled.
+    virtual std::string BrowseForFolder(std::string_view title) = 0;
+    // The backup file of a launch exists: append (storage type 0 only), overwrite, or a new place.
+    virtual BackupFileAnswer AskBackupFileExists(std::string_view backupFile, int storageType) = 0;
+    // The save-file dialog for a new backup location, preset with the file's name; the chosen
+    // path, or nothing when cancelled.
+    virtual std::optional<std::string> AskNewBackupLocation(std::string_view name,
+                                                            std::string_view extension) = 0;
+    // The status dialogs at the end of a backup or a restore.
+    virtual void ShowStatus(std::string_view caption, std::string_view text) = 0;
     // A message box; returns the button chosen (Ok for a box with only an OK button).
     virtual Answer ShowMessage(std::string_view text, Icon icon, Buttons buttons) = 0;
 

@@ -4,8 +4,9 @@
 
 namespace tkw {
 
-// A host with no windows: no prompts (the backup prompt is taken as accepted), messages answered
-// with their first button, a tree nobody sees. The engine uses it until a front end installs its
+// A host with no windows: the prompts before a run are taken as accepted, existing files are
+// skipped, nothing is overwritten without being asked, messages are answered with their first
+// button, and the tree is one nobody sees. The engine uses it until a front end installs its
 // own.
 class CHeadlessHost : public IEngineHost {
 public:
@@ -16,6 +17,16 @@ public:
     void SetProgressTitle(std::string_view) override {}
     void SetProgress(std::uint64_t, std::uint64_t) override {}
     bool ShowBackupPrompt() override { return true; }
+    bool ShowRestorePrompt() override { return true; }
+    FileExistsAnswer AskFileExists(std::string_view) override { return FileExistsAnswer::Skip; }
+    std::string BrowseForFolder(std::string_view) override { return {}; }
+    BackupFileAnswer AskBackupFileExists(std::string_view, int) override {
+        return BackupFileAnswer::Cancelled;
+    }
+    std::optional<std::string> AskNewBackupLocation(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
+    void ShowStatus(std::string_view, std::string_view) override {}
     Answer ShowMessage(std::string_view, Icon, Buttons buttons) override;
     std::optional<int> AppendItemIcon(std::string_view) override { return ++m_lastImage; }
     int LastImagePosition() override { return m_lastImage; }

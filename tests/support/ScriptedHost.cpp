@@ -1,5 +1,7 @@
 #include "tests/support/ScriptedHost.h"
 
+#include "engine/RestoreOptions.h"
+
 namespace tkw::test {
 
 void ScriptedHost::OpenProgress(std::string_view title, int flags) {
@@ -31,6 +33,64 @@ void ScriptedHost::SetProgress(std::uint64_t completed, std::uint64_t total) {
 bool ScriptedHost::ShowBackupPrompt() {
     calls.push_back("BackupPrompt");
     return backupPromptAnswer;
+}
+
+bool ScriptedHost::ShowRestorePrompt() {
+    calls.push_back("RestorePrompt");
+    return restorePromptAnswer;
+}
+
+IEngineHost::FileExistsAnswer ScriptedHost::AskFileExists(std::string_view text) {
+    calls.push_back("FileExists " + std::string(text));
+    fileExistsTexts.emplace_back(text);
+    if (fileExistsReplies.empty()) {
+        return FileExistsAnswer::Cancelled;
+    }
+    const FileExistsReply reply = fileExistsReplies.front();
+    fileExistsReplies.pop_front();
+    // As the real prompt does, an answer stores the policy.
+    if (reply.answer == FileExistsAnswer::Overwrite || reply.answer == FileExistsAnswer::Skip) {
+        StoreFileExistsAnswer(reply.answer == FileExistsAnswer::Overwrite, reply.dontAskAgain);
+    }
+    return reply.answer;
+}
+
+std::string ScriptedHost::BrowseForFolder(std::string_view title) {
+    calls.push_back("Browse " + std::string(title));
+    if (browsedFolders.empty()) {
+        return {};
+    }
+    std::string folder = browsedFolders.front();
+    browsedFolders.pop_front();
+    return folder;
+}
+
+IEngineHost::BackupFileAnswer ScriptedHost::AskBackupFileExists(std::string_view backupFile,
+                                                                int storageType) {
+    calls.push_back("BackupFileExists " + std::string(backupFile) + " " +
+                    std::to_string(storageType));
+    if (backupFileAnswers.empty()) {
+        return BackupFileAnswer::Cancelled;
+    }
+    const BackupFileAnswer answer = backupFileAnswers.front();
+    backupFileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedHost::AskNewBackupLocation(std::string_view name,
+                                                              std::string_view extension) {
+    calls.push_back("NewLocation " + std::string(name) + " " + std::string(extension));
+    if (newLocations.empty()) {
+        return std::nullopt;
+    }
+    auto location = newLocations.front();
+    newLocations.pop_front();
+    return location;
+}
+
+void ScriptedHost::ShowStatus(std::string_view caption, std::string_view text) {
+    calls.push_back("Status " + std::string(caption));
+    statuses.emplace_back(caption, text);
 }
 
 IEngineHost::Answer ScriptedHost::ShowMessage(std::string_view text, Icon, Buttons) {

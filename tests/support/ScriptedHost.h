@@ -20,10 +20,22 @@ public:
     // Called for the n-th HasUserCancelled (counting from 1); true cancels.
     std::function<bool(int check)> cancelAt = [](int) { return false; };
     bool iconsFail = false;
+    bool restorePromptAnswer = true;
+    // Answers of the file-exists prompt, each with its "Don't ask me again" box; then Cancelled.
+    struct FileExistsReply {
+        FileExistsAnswer answer;
+        bool dontAskAgain = false;
+    };
+    std::deque<FileExistsReply> fileExistsReplies;
+    std::deque<std::string> browsedFolders;               // then "" (cancelled)
+    std::deque<BackupFileAnswer> backupFileAnswers;       // then Cancelled
+    std::deque<std::optional<std::string>> newLocations;  // then nothing (cancelled)
 
     // --- what happened ---
     std::vector<std::string> calls;
     std::vector<std::string> messages;
+    std::vector<std::string> fileExistsTexts;
+    std::vector<std::pair<std::string, std::string>> statuses;  // caption, text
     int cancelChecks = 0;
     int progressOpen = 0;  // opened minus closed
     // The tree's nodes in the order made, with the item index each was given.
@@ -42,6 +54,13 @@ public:
     void SetProgressTitle(std::string_view title) override;
     void SetProgress(std::uint64_t completed, std::uint64_t total) override;
     bool ShowBackupPrompt() override;
+    bool ShowRestorePrompt() override;
+    FileExistsAnswer AskFileExists(std::string_view text) override;
+    std::string BrowseForFolder(std::string_view title) override;
+    BackupFileAnswer AskBackupFileExists(std::string_view backupFile, int storageType) override;
+    std::optional<std::string> AskNewBackupLocation(std::string_view name,
+                                                    std::string_view extension) override;
+    void ShowStatus(std::string_view caption, std::string_view text) override;
     Answer ShowMessage(std::string_view text, Icon icon, Buttons buttons) override;
     std::optional<int> AppendItemIcon(std::string_view itemName) override;
     int LastImagePosition() override { return m_images - 1; }

@@ -1,0 +1,258 @@
+// The restore run: ticked items of the loaded backup back to disk, each decision a log line.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/logger/Logger.h"
+#include "components/archive/SafeNames.h"
+#include "components/utils/LocalTime.h"
+#include "components/utils/StringUtils.h"
+#include "components/utils/UniqueFd.h"
+#include "components/utils/Volumes.h"
+#include "engine/Abandon.h"
+#include "engine/BackupRestoreManager.h"
+
+namespace tkw {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr auto kFolderMessageWait = std::chrono::milliseconds(5000);
+constexpr auto kFirstFileExistsWait = std::chrono::milliseconds(4000);
+
+void Log(const std::string& text) {
+    static const CLogger logger;
+    logger.Write(GetTimeAsString() + text + "\r\n");
+}
+
+// Whether files can be made in a folder: its volume is mounted for writing and the folder (or,
+// when it does not exist yet, its nearest existing ancestor) lets us create entries.
+bool CanWriteIn(const fs::path& folder) {
+    const fs::path existing = NearestExistingAncestor(folder);
+    struct statvfs volume {};
+    return ::statvfs(existing.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) == 0 &&
+           ::access(existing.c_str(), W_OK) == 0;
+}
+
+// Whether deleting the file at `path` would succeed, without deleting it: the old file stays
+// until a complete new one replaces it.
+bool CouldDelete(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        return errno == ENOENT;
+    }
+    if (S_ISDIR(status.st_mode) || !CanWriteIn(path.parent_path())) {
+        return false;
+    }
+    if (S_ISREG(status.st_mode)) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!fd.Valid()) {
+            return false;
+        }
+        // Held by another program, or protected against change: in use, as on Windows.
+        int flags = 0;
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
+            (::ioctl(fd.Get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+             (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A name as the archive stores it: an absolute path with no "." or ".." component.
+bool IsPlainAbsoluteName(const std::string& name) {
+    return !name.empty() && name[0] == '/' && archive::IsNameSafeUnderFolder(name);
+}
+
+}  // namespace
+
+class CBackupRestoreManager::RestoreRun {
+public:
+    RestoreRun(RestoreCounters& counters, const IRestoreOptions& options)
+        : counters(counters), options(options) {}
+
+    RestoreCounters& counters;
+    const IRestoreOptions& options;
+    bool askedBefore = false;  // the first file-exists prompt of a run waits first
+};
+
+int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, RestoreCounters& counters,
+                                        const IRestoreOptions& options) {
+    counters = {};
+    if (!m_archive) {
+        Log(" Restore failed!");
+        return kFailed;
+    }
+    Log(" Restore started ...");
+    RestoreRun run(counters, options);
+    bool progressOpen = false;
+    try {
+        if (!options.PromptSwitchedOff() && !m_host->ShowRestorePrompt()) {
+            throw CAbandon{kAbandonCancelled};
+        }
+        m_host->OpenProgress("Running restore ...", IEngineHost::kProgressModal);
+        progressOpen = true;
+        for (const int index : indexes) {
+            if (m_host->HasUserCancelled()) {
+                throw CAbandon{kAbandonCancelled};
+            }
+            m_host->SetProgress(static_cast<std::uint64_t>(std::max(index, 0)),
+                                static_cast<std::uint64_t>(m_archive->GetNrOfFiles()));
+            RestoreItem(run, index);
+        }
+    } catch (const CAbandon&) {
+        if (progressOpen) {
+            m_host->CloseProgress();
+        }
+        Log(" User has cancelled.");
+        return kCancelled;
+    }
+    m_host->CloseProgress();
+    Log(" Restore finished!");
+    return kFinished;
+}
+
+std::optional<std::string> CBackupRestoreManager::RestoreTarget(RestoreRun& run, int index,
+                                                                std::string& folder) {
+    const std::string name = m_archive->GetItemFileName(index);
+    switch (run.options.Mode()) {
+        case IRestoreOptions::kOriginalPaths:
+            return name;
+        case IRestoreOptions::kUnderFolder:
+            break;
+        default:
+            return std::string();  // no target: the drive test skips the item
+    }
+    folder = run.options.Folder();
+    while (folder.empty()) {
+        m_host->Wait(kFolderMessageWait);
+        m_host->ShowMessage("You must select the restore folder!", IEngineHost::Icon::None,
+                            IEngineHost::Buttons::Ok);
+        // Used for this item only: while no folder is stored, every item asks again.
+        folder = m_host->BrowseForFolder("Select the restore folder!");
+    }
+    ENSURE_SLASH(folder);
+    struct stat status {};
+    while (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        m_host->Wait(kFolderMessageWait);
+        const auto answer =
+            m_host->ShowMessage("The folder " + folder + " does not exists!",
+                                IEngineHost::Icon::None, IEngineHost::Buttons::AbortRetryIgnore);
+        if (answer == IEngineHost::Answer::Abort) {
+            throw CAbandon{kAbandonCancelled};
+        }
+        if (answer == IEngineHost::Answer::Ignore) {
+            return std::nullopt;
+        }
+        if (answer != IEngineHost::Answer::Retry) {
+            break;
+        }
+    }
+    // The item's folders are recreated below the chosen folder: /home/a/doc.txt restored under
+    // /srv/restore goes to /srv/restore/home/a/doc.txt.
+    const std::size_t first = name.find_first_not_of('/');
+    return folder + (first == std::string::npos ? std::string() : name.substr(first));
+}
+
+bool CBackupRestoreManager::WriteItem(int index, const fs::path& target, bool underFolder,
+                                      const std::string& folder) {
+    // Below a chosen folder the archive refuses names that would leave it; at the original paths
+    // a name must be a plain absolute path.
+    if (underFolder) {
+        return m_archive->GetItemFileUnder(index, folder) != 0;
+    }
+    return IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
+           m_archive->GetItemFile(index, target) != 0;
+}
+
+void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
+    RestoreCounters& counters = run.counters;
+    std::string folder;
+    const auto targetText = RestoreTarget(run, index, folder);
+    if (!targetText) {
+        return;  // passed over at the missing-folder message: no counter, no line
+    }
+    const bool underFolder = !folder.empty();
+    const fs::path target = *targetText;
+    const std::string quoted = INTRE_GHILIMELE(*targetText);
+    if (targetText->empty() || !CanWriteIn(target.parent_path())) {
+        const std::string drive =
+            targetText->empty() ? std::string() : GetDriveOfPath(target).native();
+        Log(" Skipped--File " + quoted + " ! The file cannot be written on " + drive + " drive !");
+        ++counters.skipped;
+        return;
+    }
+    const double freeBytes = static_cast<double>(m_freeSpace(target));
+    if (static_cast<double>(m_archive->GetItemFileSize(index)) + kFreeSpaceReserve > freeBytes) {
+        Log(" Skipped--File " + quoted +
+            " ! The file cannot be written because you have not enough free space!");
+        ++counters.skipped;
+        return;
+    }
+    struct stat status {};
+    if (::lstat(target.c_str(), &status) == 0) {
+        switch (run.options.ExistingFilePolicy()) {
+            case IRestoreOptions::kOverwrite:
+                OverwriteExistingFile(target, index, counters, underFolder, folder);
+                return;
+            case IRestoreOptions::kSkip:
+                Log(" Skipped--File " + quoted + "! The file already exists on the same path.");
+                ++counters.skipped;
+                return;
+            case IRestoreOptions::kAsk: {
+                if (!run.askedBefore) {
+                    m_host->Wait(kFirstFileExistsWait);
+                    run.askedBefore = true;
+                }
+                switch (m_host->AskFileExists("The file " + *targetText + " already exists!")) {
+                    case IEngineHost::FileExistsAnswer::Overwrite:
+                        OverwriteExistingFile(target, index, counters, underFolder, folder);
+                        return;
+                    case IEngineHost::FileExistsAnswer::Skip:
+                        ++counters.skipped;
+                        Log(" Skipped--File " + quoted);
+                        return;
+                    case IEngineHost::FileExistsAnswer::NoChoice:
+                        // Enter on the check box: no choice was made, so nothing is done.
+                        return;
+                    case IEngineHost::FileExistsAnswer::Cancelled:
+                        throw CAbandon{kAbandonCancelled};
+                }
+                return;
+            }
+            default:
+                return;  // an unknown policy passes the item over
+        }
+    }
+    m_host->SetProgressLine("Writting file " + *targetText);
+    const bool ok = WriteItem(index, target, underFolder, folder);
+    (ok ? counters.succeeded : counters.failed) += 1;
+    Log(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);
+}
+
+bool CBackupRestoreManager::OverwriteExistingFile(const fs::path& target, int index,
+                                                  RestoreCounters& counters, bool underFolder,
+                                                  const std::string& folder) {
+    const std::string quoted = INTRE_GHILIMELE(target.native());
+    // The old file is not deleted first: it is replaced only by a complete, verified new one.
+    // What would have stopped its deletion stops the overwrite the same way.
+    if (!CouldDelete(target)) {
+        ++counters.failed;
+        Log(" Overwritten failed--File " + quoted +
+            " cannot be deleted. Might be used by other application!");
+        return false;
+    }
+    m_host->SetProgressLine("Overwriting file " + target.native());
+    const bool ok = WriteItem(index, target, underFolder, folder);
+    (ok ? counters.overwritten : counters.failed) += 1;
+    Log(std::string(" Overwritten ") + (ok ? "succeeded" : "failed") + "--File " + quoted);
+    return true;
+}
+
+}  // namespace tkw
