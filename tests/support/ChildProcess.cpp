@@ -49,6 +49,9 @@ ChildProcess::ChildProcess(const Options& options) {
     }
     if (m_pid == 0) {
         ::dup2(errPipe[1], STDERR_FILENO);  // dup2 clears close-on-exec on the copy
+        if (options.stdoutToo) {
+            ::dup2(errPipe[1], STDOUT_FILENO);
+        }
         if (options.withReadyPipe) {
             ::dup2(readyPipe[1], 3);
         }
@@ -107,6 +110,21 @@ std::optional<std::string> ChildProcess::WaitForReadyLine(std::chrono::seconds l
         }
         line.push_back(c);
     }
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text) {
+    char buffer[4096];
+    while (m_stderr.find(text) == std::string::npos) {
+        const ssize_t n = ::read(m_stderrFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        m_stderr.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 void ChildProcess::Signal(int signal) {

@@ -21,6 +21,7 @@ public:
         std::optional<uid_t> runAsUser;  // needs root
         std::optional<gid_t> runAsGroup;
         bool withReadyPipe = false;  // the child gets descriptor 3 for its readiness line
+        bool stdoutToo = false;      // standard output goes where standard error goes
     };
 
     explicit ChildProcess(const Options& options);
@@ -32,6 +33,10 @@ public:
     // its newline, or nothing when the child closed it first or `limit` passed.
     std::optional<std::string> WaitForReadyLine(
         std::chrono::seconds limit = std::chrono::seconds(60));
+
+    // Blocks until the child's standard error (and output, with stdoutToo) holds `text`; false
+    // when the child ends first.
+    bool WaitForOutput(const std::string& text);
 
     void Signal(int signal);
 

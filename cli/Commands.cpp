@@ -1,0 +1,398 @@
+#include "cli/Commands.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "app/logger/Logger.h"
+#include "app/profile/FileTypeList.h"
+#include "app/profile/ProfileKeys.h"
+#include "app/profile/ProfileStore.h"
+#include "cli/CliHost.h"
+#include "components/utils/StringUtils.h"
+#include "components/utils/UserFolders.h"
+#include "engine/BackupLaunch.h"
+#include "engine/BackupRestoreManager.h"
+#include "engine/StatusTexts.h"
+#include "engine/TreeOrder.h"
+
+namespace tkw::cli {
+namespace fs = std::filesystem;
+namespace {
+
+using Args = std::vector<std::string>;
+
+const std::map<std::string, std::string> kUsage = {
+    {"backup",
+     "usage: tarnwick-cli backup [--to FOLDER] [--name NAME] [--append | --overwrite] PATH...\n"
+     "  Backs up the files and folders into FOLDER/NAME.tkw (by default the stored backup\n"
+     "  folder and name). An existing backup file is appended to with --append or replaced\n"
+     "  with --overwrite. SIGINT or SIGTERM cancels at the next file.\n"},
+    {"list",
+     "usage: tarnwick-cli list FILE\n"
+     "  Prints one line per item: index, size in bytes, name, separated by tabs.\n"},
+    {"restore",
+     "usage: tarnwick-cli restore FILE [--under FOLDER] [--on-exists overwrite|skip] "
+     "(--all | INDEX...)\n"
+     "  Restores items to their original paths, or below FOLDER. Existing files are skipped\n"
+     "  unless --on-exists overwrite is given.\n"},
+    {"verify",
+     "usage: tarnwick-cli verify FILE\n"
+     "  Reads every item and checks its checksum; exit code 3 when any item is damaged.\n"},
+    {"settings",
+     "usage: tarnwick-cli settings list\n"
+     "       tarnwick-cli settings get SECTION KEY\n"
+     "       tarnwick-cli settings set SECTION KEY VALUE\n"
+     "       tarnwick-cli settings set-file-types [EXT...]\n"},
+};
+
+std::string AllUsage() {
+    std::string text;
+    for (const char* command : {"backup", "list", "restore", "verify", "settings"}) {
+        text += kUsage.at(command);
+    }
+    return text;
+}
+
+int UsageError(const std::string& command, const std::string& problem) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n%s", problem.c_str(),
+                 (command.empty() ? AllUsage() : kUsage.at(command)).c_str());
+    return kExitUsage;
+}
+
+int Failure(const std::string& message) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    return kExitFailed;
+}
+
+bool WantsHelp(const Args& args) {
+    return std::find(args.begin(), args.end(), "--help") != args.end();
+}
+
+int ExitCodeOf(int result) {
+    switch (result) {
+        case CBackupRestoreManager::kFinished:
+            return kExitOk;
+        case CBackupRestoreManager::kCancelled:
+            return kExitCancelled;
+        default:
+            return kExitFailed;
+    }
+}
+
+// Every log line is also printed, without its line break.
+void PrintLogLines() {
+    SetLogSink([](const std::string& entry) {
+        std::printf("%s\n", entry.c_str());
+        std::fflush(stdout);
+    });
+}
+
+// Absolute, without trailing separators, without repeats, in the order given.
+std::vector<fs::path> SelectionFrom(const Args& paths) {
+    std::vector<fs::path> selection;
+    std::set<std::string> seen;
+    for (const std::string& path : paths) {
+        std::string absolute = fs::absolute(path).lexically_normal().native();
+        while (absolute.size() > 1 && absolute.back() == '/') {
+            absolute.pop_back();
+        }
+        if (seen.insert(absolute).second) {
+            selection.emplace_back(absolute);
+        }
+    }
+    return selection;
+}
+
+int Backup(const Args& args) {
+    std::optional<std::string> folder, name;
+    bool append = false, overwrite = false;
+    Args paths;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if ((arg == "--to" || arg == "--name") && i + 1 < args.size()) {
+            (arg == "--to" ? folder : name) = args[++i];
+        } else if (arg == "--append") {
+            append = true;
+        } else if (arg == "--overwrite") {
+            overwrite = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            return UsageError("backup", "unknown or incomplete option " + arg);
+        } else {
+            paths.push_back(arg);
+        }
+    }
+    if (append && overwrite) {
+        return UsageError("backup", "--append and --overwrite exclude each other");
+    }
+    if (paths.empty()) {
+        return UsageError("backup", "no PATH to back up");
+    }
+    // Stored values as the program fills them in on its first start, without storing them here.
+    std::string storedFolder = GetProfileString(profile::kBrowseForFolderPath);
+    std::string storedName = GetProfileString(profile::kBackupFilename);
+    std::string base =
+        folder.value_or(storedFolder.empty() ? GetMyDocumentsDirectory().native() : storedFolder);
+    ENSURE_SLASH(base);
+    base += name.value_or(storedName.empty() ? "Backup" : storedName);
+    const fs::path backupFile = base + ".tkw";
+    // A script names where the backup goes; the folder is made when it is missing.
+    std::error_code ignored;
+    fs::create_directories(backupFile.parent_path(), ignored);
+
+    CCliHost host;
+    CCliHost::InstallCancelSignals();
+    CBackupRestoreManager engine;
+    engine.SetHost(&host);
+    PrintLogLines();
+    struct stat status {};
+    if (::stat(backupFile.c_str(), &status) == 0) {
+        if (append) {
+            if (!engine.LoadBackupFile(backupFile)) {
+                return Failure("cannot load " + backupFile.native() + " to append to it");
+            }
+        } else if (overwrite) {
+            OverwriteBackupFile(engine, backupFile);
+        } else {
+            return Failure(backupFile.native() +
+                           " exists: give --append to add to it or --overwrite to replace it");
+        }
+    }
+    BackupCounters counters;
+    const int result = engine.RunBackup(base, 0, SelectionFrom(paths), counters, append);
+    host.ShowStatus(BackupStatusCaption(result), BackupStatusText(counters));
+    return ExitCodeOf(result);
+}
+
+int List(const Args& args) {
+    if (args.size() != 1) {
+        return UsageError("list", "give exactly one FILE");
+    }
+    CCliHost host;
+    CBackupRestoreManager engine;
+    engine.SetHost(&host);
+    if (!engine.LoadBackupFile(args[0])) {
+        return Failure("cannot load " + args[0]);
+    }
+    if (CZipEx* archive = engine.LoadedArchive()) {
+        for (int i = 0; i < archive->GetNrOfFiles(); ++i) {
+            std::printf("%d\t%llu\t%s\n", i,
+                        static_cast<unsigned long long>(archive->GetItemFileSize(i)),
+                        archive->GetItemFileName(i).c_str());
+        }
+    }
+    return kExitOk;
+}
+
+std::optional<int> ParseIndex(const std::string& text) {
+    int value = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int Restore(const Args& args) {
+    std::optional<std::string> under;
+    std::int32_t policy = IRestoreOptions::kSkip;
+    bool all = false;
+    Args rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--under" && i + 1 < args.size()) {
+            under = args[++i];
+        } else if (arg == "--on-exists" && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (value != "overwrite" && value != "skip") {
+                return UsageError("restore", "--on-exists takes overwrite or skip");
+            }
+            policy = value == "overwrite" ? IRestoreOptions::kOverwrite : IRestoreOptions::kSkip;
+        } else if (arg == "--all") {
+            all = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            return UsageError("restore", "unknown or incomplete option " + arg);
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    if (rest.empty()) {
+        return UsageError("restore", "no FILE given");
+    }
+    const std::string file = rest.front();
+    rest.erase(rest.begin());
+    if (all == !rest.empty()) {
+        return UsageError("restore", "give either --all or item INDEXes");
+    }
+    std::vector<int> indexes;
+    for (const std::string& text : rest) {
+        const auto index = ParseIndex(text);
+        if (!index) {
+            return UsageError("restore", "not an item index: " + text);
+        }
+        indexes.push_back(*index);
+    }
+    std::string folder;
+    if (under) {
+        std::error_code error;
+        fs::create_directories(*under, error);
+        folder = fs::absolute(*under).native();
+    }
+
+    CCliHost host;
+    CCliHost::InstallCancelSignals();
+    CBackupRestoreManager engine;
+    engine.SetHost(&host);
+    PrintLogLines();
+    if (!engine.LoadBackupFile(file)) {
+        return Failure("cannot load " + file);
+    }
+    if (CZipEx* archive = engine.LoadedArchive()) {
+        for (const int index : indexes) {
+            if (index >= archive->GetNrOfFiles()) {
+                return UsageError("restore", "no item " + std::to_string(index) + " in " + file);
+            }
+        }
+        if (all) {
+            std::vector<std::string> names;
+            for (int i = 0; i < archive->GetNrOfFiles(); ++i) {
+                names.push_back(archive->GetItemFileName(i));
+            }
+            indexes = ItemsInTreeOrder(names);
+        }
+    }
+    const CFixedRestoreOptions options(
+        under ? IRestoreOptions::kUnderFolder : IRestoreOptions::kOriginalPaths, folder, policy);
+    RestoreCounters counters;
+    const int result = engine.RestoreItems(indexes, counters, options);
+    host.ShowStatus(RestoreStatusCaption(result), RestoreStatusText(counters));
+    return ExitCodeOf(result);
+}
+
+int Verify(const Args& args) {
+    if (args.size() != 1) {
+        return UsageError("verify", "give exactly one FILE");
+    }
+    CZipEx archive;
+    if (archive.Open(args[0]) == 0) {
+        return Failure(archive.GetLastError());
+    }
+    const auto& recovery = archive.GetRecoveryReport();
+    if (recovery.recovered) {
+        std::printf(
+            "note: the backup file was not closed properly; %zu complete items were found%s\n",
+            recovery.completeItems,
+            recovery.tornTailDropped ? " and an item cut short was left out" : "");
+    }
+    const auto failures = archive.Verify();
+    for (const auto& failure : failures) {
+        std::printf("damaged\t%d\t%s\t%s\n", failure.index,
+                    archive.GetItemFileName(failure.index).c_str(), failure.error.c_str());
+    }
+    std::printf("%d items checked, %zu damaged\n", archive.GetNrOfFiles(), failures.size());
+    return failures.empty() ? kExitOk : kExitDamaged;
+}
+
+std::string ValueText(const profile::ProfileKey& key) {
+    switch (key.kind) {
+        case profile::KeyKind::Int:
+            return std::to_string(GetProfileInt(key));
+        case profile::KeyKind::String:
+            return GetProfileString(key);
+        case profile::KeyKind::Binary: {
+            std::string text;
+            for (const std::string& type : ReadFileTypeList()) {
+                text += (text.empty() ? "" : " ") + type;
+            }
+            return text;
+        }
+    }
+    return {};
+}
+
+int Settings(const Args& args) {
+    if (args.empty()) {
+        return UsageError("settings", "no settings command");
+    }
+    const std::string& command = args[0];
+    if (command == "list" && args.size() == 1) {
+        for (const profile::ProfileKey& key : profile::kAllProfileKeys) {
+            std::printf("%.*s\t%.*s\t%s\n", static_cast<int>(key.section.size()),
+                        key.section.data(), static_cast<int>(key.name.size()), key.name.data(),
+                        ValueText(key).c_str());
+        }
+        return kExitOk;
+    }
+    if (command == "set-file-types") {
+        WriteFileTypeList(Args(args.begin() + 1, args.end()));
+        return kExitOk;
+    }
+    if ((command == "get" && args.size() == 3) || (command == "set" && args.size() == 4)) {
+        const profile::ProfileKey* key = profile::FindProfileKey(args[1], args[2]);
+        if (key == nullptr) {
+            return Failure("no setting \"" + args[2] + "\" in section \"" + args[1] + "\"");
+        }
+        if (command == "get") {
+            std::printf("%s\n", ValueText(*key).c_str());
+            return kExitOk;
+        }
+        switch (key->kind) {
+            case profile::KeyKind::Int: {
+                std::int32_t value = 0;
+                const std::string& text = args[3];
+                const auto [end, error] =
+                    std::from_chars(text.data(), text.data() + text.size(), value);
+                if (error != std::errc() || end != text.data() + text.size()) {
+                    return Failure(args[2] + " takes a whole number, not \"" + text + "\"");
+                }
+                WriteProfileInt(*key, value);
+                return kExitOk;
+            }
+            case profile::KeyKind::String:
+                WriteProfileString(*key, args[3]);
+                return kExitOk;
+            case profile::KeyKind::Binary:
+                return Failure("the file-type list is set with: settings set-file-types [EXT...]");
+        }
+    }
+    return UsageError("settings", "unknown settings command or wrong number of arguments");
+}
+
+}  // namespace
+
+int Run(const Args& arguments) {
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "help") {
+        std::fputs(AllUsage().c_str(), arguments.empty() ? stderr : stdout);
+        return arguments.empty() ? kExitUsage : kExitOk;
+    }
+    const std::string command = arguments[0];
+    const Args rest(arguments.begin() + 1, arguments.end());
+    if (kUsage.count(command) == 0) {
+        return UsageError("", "unknown command " + command);
+    }
+    if (WantsHelp(rest)) {
+        std::fputs(kUsage.at(command).c_str(), stdout);
+        return kExitOk;
+    }
+    if (command == "backup") {
+        return Backup(rest);
+    }
+    if (command == "list") {
+        return List(rest);
+    }
+    if (command == "restore") {
+        return Restore(rest);
+    }
+    if (command == "verify") {
+        return Verify(rest);
+    }
+    return Settings(rest);
+}
+
+}  // namespace tkw::cli

@@ -1,0 +1,258 @@
+// The real tarnwick-cli, started as scripts start it.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "components/archive/ZipEx.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
+
+namespace tkw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ChildProcess;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+class CliCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(m_root / "src" / "sub");
+        m_environment = test::IsolatedEnvironment(m_root.path());
+    }
+
+    struct Result {
+        int code;
+        std::string output;  // standard output and error together
+    };
+
+    Result Cli(std::vector<std::string> arguments) const {
+        ChildProcess::Options options;
+        options.arguments = {TARNWICK_CLI};
+        options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+        options.environment = m_environment;
+        options.stdoutToo = true;
+        ChildProcess child(options);
+        const int code = child.Wait();
+        return {code, child.StandardError()};
+    }
+
+    fs::path Source(const std::string& name, const std::string& bytes) {
+        const fs::path path = m_root / "src" / name;
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+
+    std::string Archive() const { return (m_root / "out" / "set.tkw").native(); }
+
+    test::TempDir m_root;
+    std::map<std::string, std::string> m_environment;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(CliCommand, BackupDeleteAndRestoreGiveBackTheSameFiles) {
+    const fs::path a = Source("a.txt", "alpha");
+    const fs::path b = Source("sub/b.bin", std::string(70000, '\x01'));
+    ::chmod(b.c_str(), 0751);
+    const timespec times[2] = {{0, UTIME_OMIT}, {1234567890, 987654321}};
+    ::utimensat(AT_FDCWD, b.c_str(), times, 0);
+    fs::create_directories(m_root / "out");
+
+    ASSERT_EQ(
+        Cli({"settings", "set", "BackupOptions_A", "DeleteOriginalFilesAfterBackup", "1"}).code, 0);
+    const auto backup = Cli({"backup", "--to", (m_root / "out").native(), "--name", "set",
+                             (m_root / "src").native() + "/", a.native()});
+    ASSERT_EQ(backup.code, 0) << backup.output;
+    EXPECT_TRUE(Contains(backup.output, " Backup started ...\n")) << backup.output;
+    // a.txt, named again after its folder, is gone by then.
+    EXPECT_TRUE(Contains(backup.output,
+                         " Skipped--File \"" + a.native() + "\" because the file not exists!\n"));
+    EXPECT_TRUE(
+        Contains(backup.output,
+                 "Backup succeeded!\n2 items were added to the backup\n2 deleted\n1 skipped \n"))
+        << backup.output;
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_FALSE(fs::exists(b));
+
+    const auto list = Cli({"list", Archive()});
+    ASSERT_EQ(list.code, 0);
+    EXPECT_EQ(list.output, "0\t70000\t" + b.native() + "\n1\t5\t" + a.native() + "\n")
+        << "the load's own lines go to the log file only";
+
+    const auto restore = Cli({"restore", Archive(), "--all"});
+    ASSERT_EQ(restore.code, 0) << restore.output;
+    EXPECT_TRUE(Contains(restore.output,
+                         "Restore succeeded!\n0 overwritten files\n0 skipped files\n2 succeeded "
+                         "files\n0 failed files\n"));
+    EXPECT_EQ(ReadFileBytes(a), "alpha");
+    EXPECT_EQ(ReadFileBytes(b), std::string(70000, '\x01'));
+    struct stat status {};
+    ASSERT_EQ(::stat(b.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0751u);
+    EXPECT_EQ(status.st_mtim.tv_sec, 1234567890);
+    EXPECT_EQ(status.st_mtim.tv_nsec, 987654321);
+}
+
+TEST_F(CliCommand, RestoreUnderAFolderAndTheExistingFilePolicy) {
+    const fs::path a = Source("a.txt", "alpha");
+    ASSERT_EQ(Cli({"backup", "--to", (m_root / "out").native(), "--name", "set", a.native()}).code,
+              0);
+    const fs::path under = m_root / "restored";
+    const fs::path target = under / a.relative_path();
+
+    ASSERT_EQ(Cli({"restore", Archive(), "--under", under.native(), "0"}).code, 0);
+    EXPECT_EQ(ReadFileBytes(target), "alpha");
+    WriteFileBytes(target, "edited");
+    const auto skipped = Cli({"restore", Archive(), "--under", under.native(), "0"});
+    EXPECT_TRUE(Contains(skipped.output, "! The file already exists on the same path."))
+        << skipped.output;
+    EXPECT_EQ(ReadFileBytes(target), "edited");
+    const auto overwritten =
+        Cli({"restore", Archive(), "--under", under.native(), "--on-exists", "overwrite", "0"});
+    EXPECT_TRUE(
+        Contains(overwritten.output, " Overwritten succeeded--File \"" + target.native() + "\""))
+        << overwritten.output;
+    EXPECT_EQ(ReadFileBytes(target), "alpha");
+}
+
+TEST_F(CliCommand, AHostileNameCannotLeaveTheRestoreFolder) {
+    const fs::path payload = Source("payload", "bad");
+    fs::create_directories(m_root / "out");
+    {
+        CZipEx zip;
+        ASSERT_EQ(zip.CreateZip(Archive()), 1);
+        ASSERT_EQ(zip.AddFile(payload, "/../../../escaped"), 1);
+    }
+    const auto result = Cli({"restore", Archive(), "--under", (m_root / "jail").native(), "--all"});
+    EXPECT_EQ(result.code, 0);
+    EXPECT_TRUE(Contains(result.output, "1 failed files")) << result.output;
+    EXPECT_FALSE(fs::exists(m_root / "escaped"));
+    EXPECT_FALSE(fs::exists(m_root.path().parent_path() / "escaped"));
+}
+
+TEST_F(CliCommand, VerifyReportsDamagedItemsWithExitCode3) {
+    Source("a.txt", std::string(5000, 'a'));
+    Source("b.txt", std::string(5000, 'b'));
+    ASSERT_EQ(Cli({"backup", "--to", (m_root / "out").native(), "--name", "set",
+                   (m_root / "src").native()})
+                  .code,
+              0);
+    const auto intact = Cli({"verify", Archive()});
+    EXPECT_EQ(intact.code, 0);
+    EXPECT_EQ(intact.output, "2 items checked, 0 damaged\n");
+
+    CZipEx zip;
+    ASSERT_EQ(zip.Open(Archive()), 1);
+    const auto* second = zip.GetItemInfo(1);
+    const std::uint64_t middle = second->recordOffset + second->recordLength / 2;
+    const std::string name = zip.GetItemFileName(1);
+    zip.Close();
+    std::string bytes = ReadFileBytes(Archive());
+    bytes[middle] = static_cast<char>(bytes[middle] ^ 0x40);
+    WriteFileBytes(Archive(), bytes);
+    const auto damaged = Cli({"verify", Archive()});
+    EXPECT_EQ(damaged.code, 3);
+    EXPECT_TRUE(Contains(damaged.output, "damaged\t1\t" + name + "\t")) << damaged.output;
+    EXPECT_TRUE(Contains(damaged.output, "2 items checked, 1 damaged\n"));
+}
+
+TEST_F(CliCommand, UsageErrorsAndRefusals) {
+    const fs::path a = Source("a.txt", "alpha");
+    const struct {
+        std::vector<std::string> arguments;
+        int code;
+        std::string says;
+    } cases[] = {
+        {{}, 64, "usage: tarnwick-cli backup"},
+        {{"frobnicate"}, 64, "unknown command frobnicate"},
+        {{"backup"}, 64, "no PATH to back up"},
+        {{"backup", "--append", "--overwrite", "x"}, 64, "exclude each other"},
+        {{"restore", "x.tkw"}, 64, "give either --all or item INDEXes"},
+        {{"restore", "x.tkw", "--all", "3"}, 64, "give either --all or item INDEXes"},
+        {{"restore", "x.tkw", "-1x"}, 64, "not an item index: -1x"},
+        {{"restore", "x.tkw", "--on-exists", "ask", "0"},
+         64,
+         "--on-exists takes overwrite or skip"},
+        {{"list"}, 64, "give exactly one FILE"},
+        {{"list", "/no/such.tkw"}, 2, "cannot load /no/such.tkw"},
+        {{"verify", "/no/such.tkw"}, 2, "cannot open /no/such.tkw"},
+        {{"settings", "get", "Preferences", "Nope"},
+         2,
+         "no setting \"Nope\" in section \"Preferences\""},
+        {{"settings", "set", "Preferences", "CreateLogFile", "yes"}, 2, "takes a whole number"},
+        {{"list", "--help"}, 0, "usage: tarnwick-cli list FILE"},
+    };
+    for (const auto& c : cases) {
+        const auto result = Cli(c.arguments);
+        EXPECT_EQ(result.code, c.code) << result.output;
+        EXPECT_TRUE(Contains(result.output, c.says)) << result.output;
+    }
+
+    ASSERT_EQ(Cli({"backup", "--to", (m_root / "out").native(), "--name", "set", a.native()}).code,
+              0);
+    const auto again =
+        Cli({"backup", "--to", (m_root / "out").native(), "--name", "set", a.native()});
+    EXPECT_EQ(again.code, 2);
+    EXPECT_TRUE(Contains(again.output, "give --append to add to it or --overwrite to replace it"));
+    const auto appended =
+        Cli({"backup", "--to", (m_root / "out").native(), "--name", "set", "--append", a.native()});
+    EXPECT_EQ(appended.code, 0);
+    EXPECT_TRUE(
+        Contains(appended.output, "0 items were added to the backup\n0 deleted\n1 skipped "))
+        << appended.output;
+}
+
+TEST_F(CliCommand, SettingsAreReadAndWrittenByTheirKind) {
+    EXPECT_EQ(
+        Cli({"settings", "set", "BackupOptions_B_C ", "AllStringToFindInFileName", "tmp cache"})
+            .code,
+        0);
+    EXPECT_EQ(Cli({"settings", "get", "BackupOptions_B_C ", "AllStringToFindInFileName"}).output,
+              "tmp cache\n");
+    EXPECT_EQ(Cli({"settings", "set", "BackupOptions_B_B", "SizeUnit", "-3"}).code, 0);
+    EXPECT_EQ(Cli({"settings", "get", "BackupOptions_B_B", "SizeUnit"}).output, "-3\n");
+    EXPECT_EQ(Cli({"settings", "set-file-types", ".avi", ".MP3"}).code, 0);
+    EXPECT_TRUE(Contains(Cli({"settings", "list"}).output, "FileTypes\textensions\t.avi .MP3\n"));
+    EXPECT_EQ(Cli({"settings", "set-file-types"}).code, 0);
+    EXPECT_TRUE(Contains(Cli({"settings", "list"}).output, "FileTypes\textensions\t\n"));
+}
+
+TEST_F(CliCommand, SigtermCancelsAtTheNextFile) {
+    // A large first file keeps the run busy long enough for the signal to arrive while it is added.
+    const std::string big(64 << 20, '\0');
+    Source("1-big", big + "first");
+    Source("2-small", "second");
+    Source("3-small", "third");
+    fs::create_directories(m_root / "out");
+    ChildProcess::Options options;
+    options.arguments = {TARNWICK_CLI,
+                         "backup",
+                         "--to",
+                         (m_root / "out").native(),
+                         "--name",
+                         "set",
+                         (m_root / "src" / "1-big").native(),
+                         (m_root / "src" / "2-small").native(),
+                         (m_root / "src" / "3-small").native()};
+    options.environment = m_environment;
+    options.stdoutToo = true;
+    ChildProcess child(options);
+    ASSERT_TRUE(child.WaitForOutput(" Backup started ...")) << child.StandardError();
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(), 1) << child.StandardError();
+    EXPECT_TRUE(Contains(child.StandardError(), " Backup was cancelled!"));
+    EXPECT_TRUE(Contains(child.StandardError(), "Backup was cancelled!\n")) << "the status caption";
+    CZipEx zip;
+    ASSERT_EQ(zip.Open(Archive()), 1);
+    EXPECT_LE(zip.GetNrOfFiles(), 1) << "no file after the signal was added";
+}
+
+}  // namespace
+}  // namespace tkw
