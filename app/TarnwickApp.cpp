@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 #include <QFile>
+#include <QPointer>
 
 #include "app/ApplicationIdentity.h"
 #include "app/GuiMessages.h"
@@ -12,7 +13,10 @@
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/UserFolders.h"
+#include "ui/Commands.h"
+#include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
+#include "ui/OutputList.h"
 
 namespace tkw {
 namespace {
@@ -37,6 +41,8 @@ CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 CTarnwickApp::~CTarnwickApp() {
+    SetLogSink({});
+    m_engine.SetHost(nullptr);
     m_mainFrame.reset();
     SetErrorReporter({});
     SetProfileStore(nullptr);
@@ -112,6 +118,11 @@ void CTarnwickApp::FillSettingDefaults() {
 
 void CTarnwickApp::CreateMainFrame() {
     m_mainFrame = std::make_unique<CMainFrame>();
+    m_host = new CGuiHost(m_mainFrame.get());
+    m_engine.SetHost(m_host);
+    m_commands =
+        new CCommands(m_engine, *m_mainFrame, *m_host, backupInProgress, restoreInProgress);
+    ConnectLogPane();
     connect(m_mainFrame.get(), &CMainFrame::closing, this, &CTarnwickApp::OnClosingMainFrame);
     connect(m_terminationSignals, &CTerminationSignals::terminationRequested, m_mainFrame.get(),
             &QWidget::close);
@@ -119,12 +130,33 @@ void CTarnwickApp::CreateMainFrame() {
     m_mainFrame->showMaximized();
 }
 
+void CTarnwickApp::ConnectLogPane() {
+    // Every line of every thread reaches the pane in the order of the calls; a worker waits until
+    // its line is in. Lines logged before the window exists or after it is gone go to the file
+    // only.
+    QPointer<CMainFrame> frame = m_mainFrame.get();
+    CGuiHost* host = m_host;
+    SetLogSink([frame, host](const std::string& entry) {
+        if (!frame) {
+            return;
+        }
+        const QString line = QString::fromStdString(entry);
+        host->RunOnGui([frame, line] {
+            if (frame) {
+                frame->OutputList()->AppendLine(line);
+            }
+        });
+    });
+}
+
 void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile) {
-    // The engine's load operation takes the file here once the engine can load backups.
-    (void)backupFile;
+    // On this thread, before the event loop starts, without an extension check.
+    m_commands->LoadNow(QFile::decodeName(QByteArray::fromStdString(backupFile.native())));
 }
 
 void CTarnwickApp::OnClosingMainFrame() {
+    // A run still going stops at its next file, so its archive is closed with its index.
+    m_commands->StopWorker();
     Log(" Application ended");
     static const CLogger logger;
     logger.Write(kSeparatorLine);

@@ -13,6 +13,8 @@
 
 namespace tkw {
 
+class CCommands;
+class CGuiHost;
 class CMainFrame;
 class CTerminationSignals;
 
@@ -44,6 +46,7 @@ public:
     CBackupRestoreManager& Engine() { return m_engine; }
     const std::string& ApplicationIdentity() const { return m_identity; }
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    CCommands* Commands() const { return m_commands; }
 
     unsigned ApplicationLook() const { return m_applicationLook; }
     void SetApplicationLook(unsigned look) { m_applicationLook = look; }
@@ -57,6 +60,7 @@ private:
     std::optional<int> AcquireSingleInstance();
     void FillSettingDefaults();
     void CreateMainFrame();
+    void ConnectLogPane();
     void LoadCommandLineBackup(const std::filesystem::path& backupFile);
     void OnClosingMainFrame();
     void AnnounceReady();
@@ -65,6 +69,8 @@ private:
     CBackupRestoreManager m_engine;
     CInstanceLock m_instanceLock;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    CGuiHost* m_host = nullptr;       // owned by the main frame
+    CCommands* m_commands = nullptr;  // owned by the main frame
     CTerminationSignals* m_terminationSignals = nullptr;
     std::string m_identity;
     unsigned m_applicationLook = 0;

@@ -1,10 +1,21 @@
 #include "ui/MainFrame.h"
 
+#include <QAction>
 #include <QByteArray>
+#include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolBox>
 
 #include "app/profile/ProfileKeys.h"
 #include "app/profile/ProfileStore.h"
+#include "ui/DirTreeCtrlEx.h"
+#include "ui/OutputList.h"
+#include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
 namespace {
@@ -29,10 +40,127 @@ void WriteLayoutValue(std::string_view key, const QByteArray& value) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(QWidget* parent)
+    : QMainWindow(parent),
+      m_view(new CChildView(this)),
+      m_localTree(new CDirTreeCtrlEx()),
+      m_output(new COutputWnd(this)) {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Tarnwick"));
-    setMinimumSize(640, 480);
+    setMinimumSize(800, 560);
+    setCentralWidget(m_view);
+    CreateMenus();
+    CreateToolBar();
+    CreateNavigationPane();
+    addDockWidget(Qt::BottomDockWidgetArea, m_output);
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    m_localTree->ReloadDrives();
+}
+
+CTreeCtrlLoaded* CMainFrame::LoadedTree() const {
+    return m_view->Tree();
+}
+
+COutputList* CMainFrame::OutputList() const {
+    return m_output->List();
+}
+
+QAction* CMainFrame::Command(const QString& label, const QString& prompt,
+                             void (CMainFrame::*signal)()) {
+    auto* action = new QAction(label, this);
+    action->setStatusTip(prompt);
+    connect(action, &QAction::triggered, this, signal);
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    m_newAction =
+        Command(QStringLiteral("&New Backup         (Ctrl+N)\tCtrl+N"),
+                QStringLiteral("Create a new backup file"), &CMainFrame::newBackupRequested);
+    m_newAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    m_openAction =
+        Command(QStringLiteral("&Open Backup       (Ctrl+O)\tCtrl+O"),
+                QStringLiteral("Opens an existing backup file"), &CMainFrame::openBackupRequested);
+    m_openAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    m_refreshAction =
+        Command(QStringLiteral("&Refresh Content (F5)"),
+                QStringLiteral("Refresh the local folders"), &CMainFrame::refreshRequested);
+    m_refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(m_newAction);
+    file->addAction(m_openAction);
+    connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* statusBarToggle = view->addAction(QStringLiteral("&Status Bar"));
+    statusBarToggle->setCheckable(true);
+    statusBarToggle->setChecked(true);
+    connect(statusBarToggle, &QAction::toggled, this,
+            [this](bool on) { statusBar()->setVisible(on); });
+    view->addSeparator();
+    view->addAction(m_refreshAction);
+    view->addSeparator();
+
+    // The options dialogs, help and the version check come with later changes.
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    for (const char* label :
+         {"&Backup Options         (Ctrl+Shift+B)", "&Restore Options         (Ctrl+Shift+R)"}) {
+        tools->addAction(QString::fromLatin1(label))->setEnabled(false);
+    }
+    tools->addSeparator();
+    tools->addAction(QStringLiteral("&Preferences                  (Ctrl+Shift+P)"))
+        ->setEnabled(false);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    for (const char* label : {"&Help F1", "&Check For New Version ...", "Send Feedback",
+                              "&Visit Website", "&About Tarnwick...", "&Donate"}) {
+        help->addAction(QString::fromLatin1(label))->setEnabled(false);
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Standard"));
+    bar->setObjectName(QStringLiteral("StandardToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(32, 32));
+    const auto button = [&](const QString& text, const QString& themeIcon,
+                            QStyle::StandardPixmap fallback, const QString& prompt,
+                            void (CMainFrame::*signal)()) {
+        QAction* action = Command(text, prompt, signal);
+        action->setIcon(QIcon::fromTheme(themeIcon, style()->standardIcon(fallback)));
+        action->setObjectName(text + QStringLiteral("Action"));
+        bar->addAction(action);
+        bar->addSeparator();
+    };
+    button(QStringLiteral("New"), QStringLiteral("document-new"), QStyle::SP_FileIcon,
+           QStringLiteral("Create a new backup file"), &CMainFrame::newBackupRequested);
+    button(QStringLiteral("Open"), QStringLiteral("document-open"), QStyle::SP_DialogOpenButton,
+           QStringLiteral("Opens an existing backup file"), &CMainFrame::openBackupRequested);
+    button(QStringLiteral("Backup"), QStringLiteral("document-save"), QStyle::SP_DialogSaveButton,
+           QStringLiteral("Runs backup"), &CMainFrame::runBackupRequested);
+    button(QStringLiteral("Restore"), QStringLiteral("document-revert"), QStyle::SP_ArrowBack,
+           QStringLiteral("Runs restore"), &CMainFrame::runRestoreRequested);
+    button(QStringLiteral("Refresh"), QStringLiteral("view-refresh"), QStyle::SP_BrowserReload,
+           QStringLiteral("Refresh the local folders"), &CMainFrame::refreshRequested);
+    QAction* help =
+        bar->addAction(QIcon::fromTheme(QStringLiteral("help-contents"),
+                                        style()->standardIcon(QStyle::SP_DialogHelpButton)),
+                       QStringLiteral("Help"));
+    help->setStatusTip(QStringLiteral("Display help"));
+    help->setEnabled(false);
+}
+
+void CMainFrame::CreateNavigationPane() {
+    auto* dock = new QDockWidget(QStringLiteral("Shortcuts"), this);
+    dock->setObjectName(QStringLiteral("ShortcutsPane"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    auto* pages = new QToolBox(dock);
+    pages->addItem(m_localTree, style()->standardIcon(QStyle::SP_DirIcon),
+                   QStringLiteral("Folders"));
+    pages->addItem(new QCalendarWidget(pages), QStringLiteral("Calendar"));
+    dock->setWidget(pages);
+    dock->setMinimumWidth(250);
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
 }
 
 void CMainFrame::RestoreLayout() {

@@ -2,26 +2,57 @@
 
 #include <QMainWindow>
 
+class QAction;
+class QToolBox;
+
 namespace tkw {
 
-// The main window. It tells the application when the user closes it, before any of its windows is
-// destroyed, so that the last log lines still reach the output pane; then it saves its layout.
+class CChildView;
+class CDirTreeCtrlEx;
+class COutputList;
+class COutputWnd;
+class CTreeCtrlLoaded;
+
+// The main window: menu bar, the "Standard" toolbar, the "Shortcuts" navigation pane on the left
+// (the local folders tree on its "Folders" page, a calendar on its "Calendar" page), the loaded
+// backup in the middle, the docking "Log" pane at the bottom and the status bar. Commands are
+// signals; the application object carries them out.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
+
+    CDirTreeCtrlEx* LocalTree() const { return m_localTree; }
+    CTreeCtrlLoaded* LoadedTree() const;
+    COutputList* OutputList() const;
 
     // Puts the window back where the last session left it.
     void RestoreLayout();
 
 signals:
     void closing();
+    void newBackupRequested();
+    void openBackupRequested();
+    void runBackupRequested();
+    void runRestoreRequested();
+    void refreshRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateNavigationPane();
     void SaveLayout();
+    QAction* Command(const QString& label, const QString& prompt, void (CMainFrame::*signal)());
+
+    CChildView* m_view;
+    CDirTreeCtrlEx* m_localTree;
+    COutputWnd* m_output;
+    QAction* m_newAction = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_refreshAction = nullptr;
 };
 
 }  // namespace tkw

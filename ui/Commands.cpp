@@ -1,0 +1,147 @@
+#include "ui/Commands.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "engine/BackupLaunch.h"
+#include "engine/BackupRestoreManager.h"
+#include "engine/StatusTexts.h"
+#include "ui/DirTreeCtrlEx.h"
+#include "ui/GuiHost.h"
+#include "ui/MainFrame.h"
+#include "ui/TreeCtrlLoaded.h"
+
+namespace tkw {
+
+bool HasBackupExtension(const QString& path) {
+    // From the last dot of the file name, lower-cased.
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && name.mid(dot).toLower() == QStringLiteral(".tkw");
+}
+
+CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost& host,
+                     std::atomic<bool>& backupInProgress, std::atomic<bool>& restoreInProgress)
+    : QObject(&frame),
+      m_engine(engine),
+      m_frame(frame),
+      m_host(host),
+      m_backupInProgress(backupInProgress),
+      m_restoreInProgress(restoreInProgress) {
+    connect(&frame, &CMainFrame::newBackupRequested, this, &CCommands::NewBackup);
+    connect(&frame, &CMainFrame::openBackupRequested, this, &CCommands::OpenBackup);
+    connect(&frame, &CMainFrame::runBackupRequested, this, &CCommands::RunBackup);
+    connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
+    connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
+}
+
+void CCommands::StartWorker(std::function<void()> work) {
+    if (m_worker) {
+        return;  // the running operation's progress dialog keeps the window busy
+    }
+    m_worker = QThread::create(std::move(work));
+    connect(m_worker, &QThread::finished, this, [this] {
+        m_worker->deleteLater();
+        m_worker = nullptr;
+        emit workerFinished();
+    });
+    m_worker->start();
+}
+
+void CCommands::StopWorker() {
+    if (!m_worker) {
+        return;
+    }
+    m_host.RequestCancel();
+    QEventLoop loop;
+    connect(this, &CCommands::workerFinished, &loop, &QEventLoop::quit);
+    if (m_worker) {
+        loop.exec();
+    }
+}
+
+void CCommands::NewBackup() {
+    if (!m_worker) {
+        m_engine.NewBackup();
+    }
+}
+
+void CCommands::Refresh() {
+    if (!m_worker) {
+        m_frame.LocalTree()->ReloadDrives();
+    }
+}
+
+void CCommands::LoadNow(const QString& path) {
+    m_engine.LoadBackupFile(QFile::encodeName(path).toStdString());
+}
+
+void CCommands::OpenBackup() {
+    if (m_worker) {
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(&m_frame, QString(), QString(),
+                                                      QStringLiteral("Tarnwick(*.tkw)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!HasBackupExtension(path)) {
+        QMessageBox::information(
+            &m_frame, QStringLiteral("Tarnwick"),
+            QStringLiteral("Invalid extension, the file must be an Tarnwick file!"));
+        return;
+    }
+    RunLoad(path);
+}
+
+void CCommands::RunLoad(const QString& path) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    StartWorker([this, file] { m_engine.LoadBackupFile(file); });
+}
+
+void CCommands::RunBackup() {
+    StartWorker([this] {
+        m_backupInProgress = true;
+        BackupCounters counters;
+        LaunchBackup(
+            m_engine,
+            [this] {
+                std::vector<std::filesystem::path> selection;
+                m_host.RunOnGui([&] {
+                    if (m_frame.LocalTree()->IsAnyChecked()) {
+                        for (const QString& path : m_frame.LocalTree()->BuildSelectionList()) {
+                            selection.emplace_back(QFile::encodeName(path).toStdString());
+                        }
+                    }
+                });
+                return selection;
+            },
+            counters);
+        m_backupInProgress = false;
+    });
+}
+
+void CCommands::RunRestore() {
+    StartWorker([this] {
+        m_restoreInProgress = true;
+        bool anythingTicked = false;
+        std::vector<int> indexes;
+        m_host.RunOnGui([&] {
+            anythingTicked = m_frame.LoadedTree()->IsAnyChecked();
+            indexes = m_frame.LoadedTree()->GetCheckedItemIndexes();
+        });
+        if (const auto refusal = CheckRestoreCanStart(m_engine.IsBackupLoaded(), anythingTicked)) {
+            m_host.ShowMessage(refusal->message, refusal->icon, IEngineHost::Buttons::Ok);
+        } else {
+            RestoreCounters counters;
+            const int result = m_engine.RestoreItems(indexes, counters);
+            m_host.ShowStatus(RestoreStatusCaption(result), RestoreStatusText(counters));
+        }
+        m_restoreInProgress = false;
+    });
+}
+
+}  // namespace tkw

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <functional>
+
+namespace tkw {
+
+class CBackupRestoreManager;
+class CGuiHost;
+class CMainFrame;
+
+// The commands of the main window. New and Refresh run on the GUI thread; Open, Backup and
+// Restore each start a worker thread that runs the engine and reaches the window through the
+// host. One worker runs at a time (its progress dialog is modal to the window).
+class CCommands : public QObject {
+    Q_OBJECT
+public:
+    CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost& host,
+              std::atomic<bool>& backupInProgress, std::atomic<bool>& restoreInProgress);
+
+    void NewBackup();
+    void OpenBackup();
+    void RunBackup();
+    void RunRestore();
+    void Refresh();
+    // Loads a backup file on the calling (GUI) thread, as at start-up.
+    void LoadNow(const QString& path);
+
+    bool WorkerRunning() const { return m_worker != nullptr; }
+    // Asks a running worker to stop at its next file and waits for it, keeping the window alive.
+    void StopWorker();
+
+signals:
+    void workerFinished();
+
+private:
+    void StartWorker(std::function<void()> work);
+    void RunLoad(const QString& path);
+
+    CBackupRestoreManager& m_engine;
+    CMainFrame& m_frame;
+    CGuiHost& m_host;
+    std::atomic<bool>& m_backupInProgress;
+    std::atomic<bool>& m_restoreInProgress;
+    QPointer<QThread> m_worker;
+};
+
+// "Invalid extension, the file must be an Tarnwick file!" unless the name ends in .tkw (any case).
+bool HasBackupExtension(const QString& path);
+
+}  // namespace tkw

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QStringList>
+
+#include "ui/DirTreeCtrl.h"
+
+class QMenu;
+
+namespace tkw {
+
+// The local folders tree with its right-button menu and the selection list a backup takes.
+class CDirTreeCtrlEx : public CDirTreeCtrl {
+    Q_OBJECT
+public:
+    explicit CDirTreeCtrlEx(QWidget* parent = nullptr);
+
+    // The full paths of what is ticked: a folder that was never listed as itself, a listed one as
+    // its ticked contents; no path twice.
+    QStringList BuildSelectionList() const;
+
+    // The right-button menu for a node (or none): Check All, Uncheck All, Collapse All, and for a
+    // node with children Collapse Only or Expand Only. The caller owns it.
+    QMenu* CreateContextMenu(QTreeWidgetItem* node);
+
+private:
+    void ShowContextMenu(const QPoint& position);
+};
+
+}  // namespace tkw

@@ -1,0 +1,287 @@
+#include "ui/GuiHost.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QThread>
+
+#include "dialogs/Prompts.h"
+#include "ui/MainFrame.h"
+#include "ui/NodeIcons.h"
+#include "ui/ProgressDialog.h"
+#include "ui/TreeCtrlLoaded.h"
+
+namespace tkw {
+namespace {
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMessageBox::Icon BoxIcon(IEngineHost::Icon icon) {
+    switch (icon) {
+        case IEngineHost::Icon::Information:
+            return QMessageBox::Information;
+        case IEngineHost::Icon::Warning:
+            return QMessageBox::Warning;
+        case IEngineHost::Icon::Error:
+            return QMessageBox::Critical;
+        case IEngineHost::Icon::Question:
+            return QMessageBox::Question;
+        case IEngineHost::Icon::None:
+            return QMessageBox::NoIcon;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons BoxButtons(IEngineHost::Buttons buttons) {
+    switch (buttons) {
+        case IEngineHost::Buttons::Ok:
+            return QMessageBox::Ok;
+        case IEngineHost::Buttons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case IEngineHost::Buttons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case IEngineHost::Buttons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case IEngineHost::Buttons::AbortRetryIgnore:
+            return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+        case IEngineHost::Buttons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+IEngineHost::Answer AnswerOf(int button) {
+    switch (button) {
+        case QMessageBox::Cancel:
+            return IEngineHost::Answer::Cancel;
+        case QMessageBox::Yes:
+            return IEngineHost::Answer::Yes;
+        case QMessageBox::No:
+            return IEngineHost::Answer::No;
+        case QMessageBox::Abort:
+            return IEngineHost::Answer::Abort;
+        case QMessageBox::Retry:
+            return IEngineHost::Answer::Retry;
+        case QMessageBox::Ignore:
+            return IEngineHost::Answer::Ignore;
+        default:
+            return IEngineHost::Answer::Ok;
+    }
+}
+
+}  // namespace
+
+CGuiHost::CGuiHost(CMainFrame* frame) : QObject(frame), m_frame(frame) {}
+
+void CGuiHost::RunOnGui(const std::function<void()>& work) {
+    if (QThread::currentThread() == thread()) {
+        work();
+    } else {
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+    }
+}
+
+void CGuiHost::OpenProgress(std::string_view title, int flags) {
+    m_cancelled = false;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_pendingLine.clear();
+        m_hasProgress = false;
+    }
+    RunOnGui([&] {
+        delete m_progress;
+        m_progress = new CProgressDialog(m_frame, Text(title), flags);
+        connect(m_progress, &QDialog::rejected, this, [this] { m_cancelled = true; });
+        m_progress->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_progress->show();
+    });
+}
+
+void CGuiHost::CloseProgress() {
+    RunOnGui([&] {
+        delete m_progress;
+        m_frame->setEnabled(true);
+    });
+}
+
+void CGuiHost::PostProgressUpdate() {
+    // One update waits in the queue at most; it shows the latest values when it runs.
+    if (std::exchange(m_updatePosted, true)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QString line, title;
+            quint64 completed = 0, total = 0;
+            bool hasProgress = false;
+            {
+                std::lock_guard lock(m_pendingMutex);
+                m_updatePosted = false;
+                line = m_pendingLine;
+                title = m_pendingTitle;
+                completed = m_pendingCompleted;
+                total = m_pendingTotal;
+                hasProgress = m_hasProgress;
+            }
+            if (m_progress) {
+                m_progress->SetLine(line);
+                if (!title.isEmpty()) {
+                    m_progress->setWindowTitle(title);
+                }
+                if (hasProgress) {
+                    m_progress->SetProgress(completed, total);
+                }
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CGuiHost::SetProgressLine(std::string_view text) {
+    std::lock_guard lock(m_pendingMutex);
+    m_pendingLine = Text(text);
+    PostProgressUpdate();
+}
+
+void CGuiHost::SetProgressTitle(std::string_view title) {
+    std::lock_guard lock(m_pendingMutex);
+    m_pendingTitle = Text(title);
+    PostProgressUpdate();
+}
+
+void CGuiHost::SetProgress(std::uint64_t completed, std::uint64_t total) {
+    std::lock_guard lock(m_pendingMutex);
+    m_pendingCompleted = completed;
+    m_pendingTotal = total;
+    m_hasProgress = true;
+    PostProgressUpdate();
+}
+
+bool CGuiHost::ShowBackupPrompt() {
+    bool accepted = false;
+    RunOnGui([&] {
+        COptionsOrProceed prompt(COptionsOrProceed::Kind::Backup, m_frame);
+        accepted = prompt.exec() == QDialog::Accepted;
+    });
+    return accepted;
+}
+
+bool CGuiHost::ShowRestorePrompt() {
+    bool accepted = false;
+    RunOnGui([&] {
+        COptionsOrProceed prompt(COptionsOrProceed::Kind::Restore, m_frame);
+        accepted = prompt.exec() == QDialog::Accepted;
+    });
+    return accepted;
+}
+
+IEngineHost::FileExistsAnswer CGuiHost::AskFileExists(std::string_view text) {
+    FileExistsAnswer answer = FileExistsAnswer::Cancelled;
+    RunOnGui([&] {
+        CFileAlreadyExists prompt(Text(text), m_frame);
+        prompt.exec();
+        answer = prompt.Answer();
+    });
+    return answer;
+}
+
+std::string CGuiHost::BrowseForFolder(std::string_view title) {
+    std::string folder;
+    RunOnGui(
+        [&] { folder = QFileDialog::getExistingDirectory(nullptr, Text(title)).toStdString(); });
+    return folder;
+}
+
+IEngineHost::BackupFileAnswer CGuiHost::AskBackupFileExists(std::string_view backupFile,
+                                                            int storageType) {
+    BackupFileAnswer answer = BackupFileAnswer::Cancelled;
+    RunOnGui([&] {
+        CBackupFileAlreadyExists prompt(Text(backupFile), storageType, m_frame);
+        prompt.exec();
+        answer = prompt.Answer();
+    });
+    return answer;
+}
+
+std::optional<std::string> CGuiHost::AskNewBackupLocation(std::string_view name,
+                                                          std::string_view extension) {
+    std::optional<std::string> chosen;
+    RunOnGui([&] {
+        const QString pattern = QStringLiteral("*") + Text(extension);
+        const QString file = QFileDialog::getSaveFileName(
+            nullptr, QString(), Text(name),
+            QStringLiteral("Tarnwick(") + pattern + QStringLiteral(")"));
+        if (!file.isEmpty()) {
+            chosen = file.toStdString();
+        }
+    });
+    return chosen;
+}
+
+IEngineHost::Answer CGuiHost::ShowMessage(std::string_view text, Icon icon, Buttons buttons) {
+    Answer answer = Answer::Ok;
+    RunOnGui([&] {
+        QMessageBox box(BoxIcon(icon), QStringLiteral("Tarnwick"), Text(text), BoxButtons(buttons),
+                        m_frame);
+        answer = AnswerOf(box.exec());
+    });
+    return answer;
+}
+
+void CGuiHost::ShowStatus(std::string_view caption, std::string_view text) {
+    RunOnGui([&] {
+        CStatusDialog status(Text(caption), Text(text), m_frame);
+        status.exec();
+    });
+}
+
+std::optional<int> CGuiHost::AppendItemIcon(std::string_view itemName) {
+    int position = -1;
+    RunOnGui([&] {
+        position = m_frame->LoadedTree()->AppendImage(
+            IconForFileName(QFileInfo(Text(itemName)).fileName()));
+    });
+    return position;
+}
+
+int CGuiHost::LastImagePosition() {
+    int position = 0;
+    RunOnGui([&] { position = m_frame->LoadedTree()->LastImagePosition(); });
+    return position;
+}
+
+IEngineHost::NodeId CGuiHost::AddItemPath(std::string_view itemName, int image, int selectedImage) {
+    NodeId node = 0;
+    RunOnGui([&] {
+        node = reinterpret_cast<NodeId>(
+            m_frame->LoadedTree()->AddItemPath(Text(itemName), image, selectedImage));
+    });
+    return node;
+}
+
+void CGuiHost::SetItemData(NodeId node, int itemIndex) {
+    RunOnGui([&] {
+        if (node != 0) {
+            CTreeCtrlLoaded::SetItemData(reinterpret_cast<QTreeWidgetItem*>(node), itemIndex);
+        }
+    });
+}
+
+void CGuiHost::ResetTree() {
+    RunOnGui([&] { m_frame->LoadedTree()->ResetAll(); });
+}
+
+void CGuiHost::RedrawTree() {
+    RunOnGui([&] { m_frame->LoadedTree()->viewport()->update(); });
+}
+
+void CGuiHost::Wait(std::chrono::milliseconds duration) {
+    if (QThread::currentThread() != thread()) {
+        QThread::msleep(static_cast<unsigned long>(duration.count()));
+    }
+}
+
+}  // namespace tkw

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace tkw {
+
+// The progress dialog of a run: a title, one line of text shortened in the middle to fit, an
+// optional progress bar and a Cancel button. Cancel only sets a flag, which the worker reads.
+class CProgressDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `flags` as the engine passes them: 21 (a backup) shows no progress bar.
+    CProgressDialog(QWidget* parent, const QString& title, int flags);
+
+    bool HasUserCancelled() const { return m_cancelled.load(); }
+    void SetLine(const QString& text);
+    void SetProgress(quint64 completed, quint64 total);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void reject() override;  // Escape and the close box cancel as the button does
+
+private:
+    void UpdateLine();
+
+    std::atomic<bool> m_cancelled{false};
+    QString m_line;
+    QLabel* m_label;
+    QProgressBar* m_bar;
+    QPushButton* m_cancel;
+};
+
+}  // namespace tkw

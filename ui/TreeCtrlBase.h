@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QTreeWidget>
+#include <vector>
+
+namespace tkw {
+
+// A tree with a check box on every node and operations over the whole tree or a subtree: the base
+// of the local folders tree and of the loaded-backup tree. Ticks do not spread by themselves; the
+// trees spread them on mouse clicks (a tick changed with the space bar changes one node).
+class CTreeCtrlBase : public QTreeWidget {
+    Q_OBJECT
+public:
+    enum class Action { Check, Uncheck, Expand, Collapse };
+
+    explicit CTreeCtrlBase(QWidget* parent = nullptr);
+
+    // `node` and then, depth first, everything below it (a node before its children).
+    static void CollectSubtree(std::vector<QTreeWidgetItem*>& list, QTreeWidgetItem* node);
+    void ListAllNodes(std::vector<QTreeWidgetItem*>& list) const;
+    static void ApplyToSubtree(QTreeWidgetItem* node, Action action);
+    // Ticks the node's parent, its parent's parent and so on; the node itself is unchanged.
+    static void CheckAncestors(QTreeWidgetItem* node);
+    bool IsAnyChecked() const;
+    void CheckAll();
+    void UncheckAll();
+    void ExpandAll();
+    void CollapseAll();
+
+    static bool IsChecked(const QTreeWidgetItem* node) {
+        return node->checkState(0) == Qt::Checked;
+    }
+    // A node that can be ticked, with nothing of Qt's own tick propagation.
+    static void MakeCheckable(QTreeWidgetItem* node);
+
+protected:
+    // A click that toggled a node's check box: tick the ancestors and the subtree, or untick the
+    // subtree.
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void ApplyToAll(Action action);
+    void SpreadAfterClick(QTreeWidgetItem* node, Qt::CheckState before);
+};
+
+}  // namespace tkw
