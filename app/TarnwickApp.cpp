@@ -122,31 +122,12 @@ void CTarnwickApp::CreateMainFrame() {
     m_engine.SetHost(m_host);
     m_commands =
         new CCommands(m_engine, *m_mainFrame, *m_host, backupInProgress, restoreInProgress);
-    ConnectLogPane();
+    ConnectLogPane(m_mainFrame.get(), m_host);
     connect(m_mainFrame.get(), &CMainFrame::closing, this, &CTarnwickApp::OnClosingMainFrame);
     connect(m_terminationSignals, &CTerminationSignals::terminationRequested, m_mainFrame.get(),
             &QWidget::close);
     m_mainFrame->RestoreLayout();
     m_mainFrame->showMaximized();
-}
-
-void CTarnwickApp::ConnectLogPane() {
-    // Every line of every thread reaches the pane in the order of the calls; a worker waits until
-    // its line is in. Lines logged before the window exists or after it is gone go to the file
-    // only.
-    QPointer<CMainFrame> frame = m_mainFrame.get();
-    CGuiHost* host = m_host;
-    SetLogSink([frame, host](const std::string& entry) {
-        if (!frame) {
-            return;
-        }
-        const QString line = QString::fromStdString(entry);
-        host->RunOnGui([frame, line] {
-            if (frame) {
-                frame->OutputList()->AppendLine(line);
-            }
-        });
-    });
 }
 
 void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile) {

@@ -60,7 +60,6 @@ private:
     std::optional<int> AcquireSingleInstance();
     void FillSettingDefaults();
     void CreateMainFrame();
-    void ConnectLogPane();
     void LoadCommandLineBackup(const std::filesystem::path& backupFile);
     void OnClosingMainFrame();
     void AnnounceReady();

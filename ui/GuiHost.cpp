@@ -6,9 +6,11 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/logger/Logger.h"
 #include "dialogs/Prompts.h"
 #include "ui/MainFrame.h"
 #include "ui/NodeIcons.h"
+#include "ui/OutputList.h"
 #include "ui/ProgressDialog.h"
 #include "ui/TreeCtrlLoaded.h"
 
@@ -276,6 +278,21 @@ void CGuiHost::ResetTree() {
 
 void CGuiHost::RedrawTree() {
     RunOnGui([&] { m_frame->LoadedTree()->viewport()->update(); });
+}
+
+void ConnectLogPane(CMainFrame* frame, CGuiHost* host) {
+    QPointer<CMainFrame> window = frame;
+    SetLogSink([window, host](const std::string& entry) {
+        if (!window) {
+            return;
+        }
+        const QString line = QString::fromStdString(entry);
+        host->RunOnGui([window, line] {
+            if (window) {
+                window->OutputList()->AppendLine(line);
+            }
+        });
+    });
 }
 
 void CGuiHost::Wait(std::chrono::milliseconds duration) {

@@ -1,0 +1,148 @@
+// A whole backup and restore through the window's commands, the prompts answered as a user would.
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "app/logger/Logger.h"
+#include "app/profile/ProfileKeys.h"
+#include "app/profile/ProfileStore.h"
+#include "dialogs/Prompts.h"
+#include "engine/BackupRestoreManager.h"
+#include "tests/support/TestProfile.h"
+#include "ui/Commands.h"
+#include "ui/DirTreeCtrlEx.h"
+#include "ui/GuiHost.h"
+#include "ui/MainFrame.h"
+#include "ui/OutputList.h"
+#include "ui/TreeCtrlLoaded.h"
+
+namespace tkw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Answers every modal dialog that opens: OK on prompts and status dialogs, remembering what each
+// said.
+class DialogAnswerer : public QObject {
+public:
+    DialogAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] { AnswerOpenDialog(); });
+        m_timer.start(10);
+    }
+    QStringList seen;
+
+private:
+    void AnswerOpenDialog() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            return;
+        }
+        if (auto* status = qobject_cast<CStatusDialog*>(modal)) {
+            seen.append(status->windowTitle() + u'|' +
+                        status->findChild<QLabel*>(QStringLiteral("Counts"))->text());
+            status->accept();
+        } else if (auto* prompt = qobject_cast<COptionsOrProceed*>(modal)) {
+            seen.append(prompt->objectName());
+            prompt->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.append(box->text());
+            box->accept();
+        }
+    }
+    QTimer m_timer;
+};
+
+QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == text) {
+            return node->child(i);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backsUpAndRestoresThroughTheWindow() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        fs::create_directories(temp / "src" / "sub");
+        test::WriteFileBytes(temp / "src" / "a.txt", "alpha");
+        test::WriteFileBytes(temp / "src" / "sub" / "b.txt", "beta");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "e2e");
+
+        CBackupRestoreManager engine;
+        CMainFrame frame;
+        auto* host = new CGuiHost(&frame);
+        engine.SetHost(host);
+        std::atomic<bool> backupBusy{false}, restoreBusy{false};
+        CCommands commands(engine, frame, *host, backupBusy, restoreBusy);
+        ConnectLogPane(&frame, host);
+        frame.resize(1000, 700);
+        frame.show();
+        DialogAnswerer answerer;
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+
+        // Tick the source folder in the local tree, opening the tree down to it.
+        CDirTreeCtrlEx* tree = frame.LocalTree();
+        QTreeWidgetItem* node = tree->topLevelItem(0);
+        for (const auto& part : (temp / "src").relative_path()) {
+            node->setExpanded(true);
+            node = Child(node, QString::fromStdString(part.native()));
+            QVERIFY(node);
+        }
+        node->setCheckState(0, Qt::Checked);
+
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        const fs::path backupFile = temp / "target" / "e2e.tkw";
+        QVERIFY(fs::exists(backupFile));
+        QVERIFY(answerer.seen.contains(QStringLiteral("BackupOptionsOrProceed")));
+        QVERIFY(answerer.seen.contains(QStringLiteral(
+            "Backup succeeded!|2 items were added to the backup\n0 deleted\n0 skipped ")));
+        QCOMPARE(frame.LoadedTree()->GetCheckedItemIndexes().size(), 0u);
+
+        // Everything the backup holds, back to where it came from.
+        fs::remove_all(temp / "src");
+        frame.LoadedTree()->CheckAll();
+        emit frame.runRestoreRequested();
+        QVERIFY(finished.wait(60000));
+        QVERIFY(answerer.seen.contains(QStringLiteral("RestoreOptionsOrProceed")));
+        QVERIFY(answerer.seen.contains(
+            QStringLiteral("Restore succeeded!|0 overwritten files\n0 skipped files\n2 succeeded "
+                           "files\n0 failed files")));
+        QCOMPARE(QString::fromStdString(test::ReadFileBytes(temp / "src" / "a.txt")),
+                 QStringLiteral("alpha"));
+        QCOMPARE(QString::fromStdString(test::ReadFileBytes(temp / "src" / "sub" / "b.txt")),
+                 QStringLiteral("beta"));
+
+        // Every line reached the Log pane, in order.
+        COutputList* log = frame.OutputList();
+        QStringList lines;
+        for (int i = 0; i < log->count(); ++i) {
+            lines.append(log->item(i)->text().mid(19));
+        }
+        QVERIFY(lines.indexOf(QStringLiteral(" Backup started ...")) <
+                lines.indexOf(QStringLiteral(" Backup finished!")));
+        QVERIFY(lines.contains(QStringLiteral(" Restore finished!")));
+
+        SetLogSink({});
+        SetLogEnvironment({});
+        engine.SetHost(nullptr);
+    }
+};
+
+}  // namespace tkw
+
+QTEST_MAIN(tkw::EndToEndTest)
+#include "EndToEndTest.moc"

@@ -1,0 +1,223 @@
+// The trees, driven as a user drives them: real clicks on check boxes, expansion, menus.
+#include <QApplication>
+#include <QMenu>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+
+#include "tests/support/TempDir.h"
+#include "ui/DirTreeCtrlEx.h"
+#include "ui/OutputList.h"
+#include "ui/TreeCtrlLoaded.h"
+
+namespace tkw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Clicks the check box of a node with the mouse.
+void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* node) {
+    tree->scrollToItem(node);
+    QStyleOptionViewItem option;
+    option.initFrom(tree->viewport());
+    option.rect = tree->visualItemRect(node);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay |
+                       QStyleOptionViewItem::HasDecoration;
+    option.text = node->text(0);
+    option.icon = node->icon(0);
+    option.decorationSize = tree->iconSize().isValid() ? tree->iconSize() : QSize(16, 16);
+    const QRect box =
+        tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == text) {
+            return node->child(i);
+        }
+    }
+    return nullptr;
+}
+
+QStringList ChildTexts(QTreeWidgetItem* node) {
+    QStringList texts;
+    for (int i = 0; i < node->childCount(); ++i) {
+        texts.append(node->child(i)->text(0));
+    }
+    return texts;
+}
+
+}  // namespace
+
+class TreesTest : public QObject {
+    Q_OBJECT
+
+private:
+    // The local tree opened down to a fresh folder holding `files` (relative paths).
+    QTreeWidgetItem* OpenFolder(CDirTreeCtrlEx& tree, const test::TempDir& temp) {
+        tree.ReloadDrives();
+        QTreeWidgetItem* node = tree.topLevelItem(0);
+        for (const auto& part : temp.path().relative_path()) {
+            node->setExpanded(true);
+            node = Child(node, QString::fromStdString(part.native()));
+            if (node == nullptr) {
+                return nullptr;
+            }
+        }
+        node->setExpanded(true);
+        return node;
+    }
+
+    static void Make(const test::TempDir& temp, const std::string& relative) {
+        fs::create_directories((temp / relative).parent_path());
+        test::WriteFileBytes(temp / relative, "x");
+    }
+
+private slots:
+    void listsFoldersFirstEachSortedWithoutCase() {
+        test::TempDir temp;
+        for (const char* name : {"b/f", "A/f", "z.txt", "C.txt", "a.txt"}) {
+            Make(temp, name);
+        }
+        fs::create_directories(temp / "only-hidden");
+        test::WriteFileBytes(temp / "only-hidden" / ".secret", "x");
+        CDirTreeCtrlEx tree;
+        QTreeWidgetItem* folder = OpenFolder(tree, temp);
+        QVERIFY(folder);
+        QCOMPARE(ChildTexts(folder),
+                 (QStringList{QStringLiteral("A"), QStringLiteral("b"),
+                              QStringLiteral("only-hidden"), QStringLiteral("a.txt"),
+                              QStringLiteral("C.txt"), QStringLiteral("z.txt")}));
+        QCOMPARE(Child(folder, QStringLiteral("only-hidden"))->childCount(), 0);
+        // A placeholder until expanded.
+        QCOMPARE(Child(folder, QStringLiteral("A"))->childCount(), 1);
+        QCOMPARE(tree.NodeFullPath(Child(folder, QStringLiteral("z.txt"))),
+                 QString::fromStdString((temp / "z.txt").native()));
+    }
+
+    void theSelectionListFollowsWhatWasListed() {
+        test::TempDir temp;
+        for (const char* name : {"data/one", "data/two", "data/sub/three"}) {
+            Make(temp, name);
+        }
+        CDirTreeCtrlEx tree;
+        tree.resize(600, 800);
+        tree.show();
+        QTreeWidgetItem* folder = OpenFolder(tree, temp);
+        QTreeWidgetItem* data = Child(folder, QStringLiteral("data"));
+        const QString dataPath = QString::fromStdString((temp / "data").native());
+
+        // A folder never listed stands for itself.
+        ClickCheckBox(&tree, data);
+        QVERIFY(CTreeCtrlBase::IsChecked(data));
+        QCOMPARE(tree.BuildSelectionList(), QStringList{dataPath});
+
+        // Listed, its ticked children stand for it.
+        data->setExpanded(true);
+        QCOMPARE(tree.BuildSelectionList(),
+                 (QStringList{dataPath + QStringLiteral("/sub"), dataPath + QStringLiteral("/one"),
+                              dataPath + QStringLiteral("/two")}));
+
+        // Unticking one file leaves it out; the folder stays ticked.
+        ClickCheckBox(&tree, Child(data, QStringLiteral("one")));
+        QVERIFY(CTreeCtrlBase::IsChecked(data));
+        QCOMPARE(tree.BuildSelectionList(), (QStringList{dataPath + QStringLiteral("/sub"),
+                                                         dataPath + QStringLiteral("/two")}));
+    }
+
+    void aClickSpreadsTicksButTheSpaceBarDoesNot() {
+        test::TempDir temp;
+        Make(temp, "deep/er/file");
+        CDirTreeCtrlEx tree;
+        tree.resize(600, 800);
+        tree.show();
+        QTreeWidgetItem* folder = OpenFolder(tree, temp);
+        QTreeWidgetItem* deep = Child(folder, QStringLiteral("deep"));
+        deep->setExpanded(true);
+        QTreeWidgetItem* er = Child(deep, QStringLiteral("er"));
+        er->setExpanded(true);
+        QTreeWidgetItem* file = Child(er, QStringLiteral("file"));
+
+        ClickCheckBox(&tree, file);
+        for (QTreeWidgetItem* node = file; node; node = node->parent()) {
+            QVERIFY2(CTreeCtrlBase::IsChecked(node), qPrintable(node->text(0)));
+        }
+        QCOMPARE(tree.BuildSelectionList(),
+                 QStringList{QString::fromStdString((temp / "deep/er/file").native())});
+
+        ClickCheckBox(&tree, file);
+        QVERIFY(!CTreeCtrlBase::IsChecked(file));
+        QVERIFY2(CTreeCtrlBase::IsChecked(er), "ancestors keep their ticks");
+
+        tree.setCurrentItem(deep);
+        QTest::keyClick(&tree, Qt::Key_Space);
+        QVERIFY(!CTreeCtrlBase::IsChecked(deep));
+        QVERIFY2(CTreeCtrlBase::IsChecked(er), "the space bar changes one node");
+
+        tree.UncheckAll();
+        QVERIFY(!tree.IsAnyChecked());
+    }
+
+    void theLoadedTreeSortsAndKeepsOneNodePerName() {
+        CTreeCtrlLoaded tree;
+        const auto add = [&](const char* name, int index) {
+            QTreeWidgetItem* node =
+                tree.AddItemPath(QString::fromLatin1(name), tree.AppendImage({}), 0);
+            CTreeCtrlLoaded::SetItemData(node, index);
+            return node;
+        };
+        add("/data/b.txt", 0);
+        add("/data/A/x.txt", 1);
+        add("/data/a/x.txt", 2);
+        QTreeWidgetItem* first = add("/data/c.txt", 3);
+        QTreeWidgetItem* again = add("/data/c.txt", 4);
+        QCOMPARE(again, first);
+        QTreeWidgetItem* data = tree.topLevelItem(0)->child(0);
+        QCOMPARE(ChildTexts(data), (QStringList{QStringLiteral("A"), QStringLiteral("a"),
+                                                QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
+        QCOMPARE(tree.GetItemPath(first), QStringLiteral("/data/c.txt"));
+        QCOMPARE(tree.FindItemByPath(QStringLiteral("/data/a/x.txt"))->text(0),
+                 QStringLiteral("x.txt"));
+
+        // Ticking everything gives the file nodes in tree order; a name added twice has its later
+        // index.
+        tree.CheckAll();
+        QCOMPARE(tree.GetCheckedItemIndexes(), (std::vector<int>{1, 2, 0, 4}));
+        // A folder ticked with its files unticked gives nothing, though something is ticked.
+        tree.UncheckAll();
+        data->child(0)->setCheckState(0, Qt::Checked);
+        QVERIFY(tree.IsAnyChecked());
+        QVERIFY(tree.GetCheckedItemIndexes() == std::vector<int>{});
+    }
+
+    void menusOfferExpandOnlyForFolders() {
+        CTreeCtrlLoaded tree;
+        tree.AddItemPath(QStringLiteral("/Photos/a.jpg"), 0, 0);
+        QTreeWidgetItem* photos = tree.topLevelItem(0)->child(0);
+        std::unique_ptr<QMenu> folderMenu(tree.CreateContextMenu(photos));
+        QCOMPARE(folderMenu->actions().last()->text(), QStringLiteral("Expand Only \"Photos\""));
+        std::unique_ptr<QMenu> fileMenu(tree.CreateContextMenu(photos->child(0)));
+        // Four commands and two separators.
+        QCOMPARE(fileMenu->actions().size(), 6);
+    }
+
+    void theLogPaneAppendsAndClears() {
+        COutputWnd pane;
+        COutputList* list = pane.List();
+        for (const char* line : {"one", "two", "three"}) {
+            list->AppendLine(QString::fromLatin1(line));
+        }
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(2)->text(), QStringLiteral("three"));
+        list->ClearAll();
+        QCOMPARE(list->count(), 0);
+        list->AppendLine(QStringLiteral("four"));
+        QCOMPARE(list->item(0)->text(), QStringLiteral("four"));
+    }
+};
+
+}  // namespace tkw
+
+QTEST_MAIN(tkw::TreesTest)
+#include "TreesTest.moc"
