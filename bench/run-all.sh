@@ -10,3 +10,5 @@ echo "== archive against tar + zstd"
 "$(dirname "$0")/archive-vs-tar.sh" "$build"
 echo "== backup run against tar + zstd (small files)"
 "$build/bench/tools/backup_run_bench" "${BENCH_DIR:-/tmp/tarnwick-bench}/small"
+echo "== loading 100,000 items into the window's tree"
+"$build/bench/tools/load_tree_bench" 100000

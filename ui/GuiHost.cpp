@@ -240,44 +240,77 @@ void CGuiHost::ShowStatus(std::string_view caption, std::string_view text) {
     });
 }
 
+void CGuiHost::QueueTreeChange(TreeChange change) {
+    std::lock_guard lock(m_treeMutex);
+    m_treeChanges.push_back(std::move(change));
+    if (!std::exchange(m_treeFlushPosted, true)) {
+        QMetaObject::invokeMethod(
+            this, [this] { ApplyTreeChanges(); }, Qt::QueuedConnection);
+    }
+}
+
+void CGuiHost::ApplyTreeChanges() {
+    std::vector<TreeChange> changes;
+    {
+        std::lock_guard lock(m_treeMutex);
+        changes.swap(m_treeChanges);
+        m_treeFlushPosted = false;
+    }
+    CTreeCtrlLoaded* tree = m_frame->LoadedTree();
+    tree->setUpdatesEnabled(false);
+    for (TreeChange& change : changes) {
+        switch (change.kind) {
+            case TreeChange::Kind::AddIcon:
+                tree->AppendImage(IconForFileName(QFileInfo(change.text).fileName()));
+                break;
+            case TreeChange::Kind::AddPath:
+                m_nodes.resize(std::max<std::size_t>(m_nodes.size(), change.node + 1), nullptr);
+                m_nodes[change.node] = tree->AddItemPath(change.text, change.number, change.number);
+                break;
+            case TreeChange::Kind::SetData:
+                if (change.node < m_nodes.size() && m_nodes[change.node] != nullptr) {
+                    CTreeCtrlLoaded::SetItemData(m_nodes[change.node], change.number);
+                }
+                break;
+        }
+    }
+    tree->setUpdatesEnabled(true);
+}
+
 std::optional<int> CGuiHost::AppendItemIcon(std::string_view itemName) {
-    int position = -1;
-    RunOnGui([&] {
-        position = m_frame->LoadedTree()->AppendImage(
-            IconForFileName(QFileInfo(Text(itemName)).fileName()));
-    });
-    return position;
+    QueueTreeChange({TreeChange::Kind::AddIcon, Text(itemName)});
+    return m_nextImage++;
 }
 
 int CGuiHost::LastImagePosition() {
-    int position = 0;
-    RunOnGui([&] { position = m_frame->LoadedTree()->LastImagePosition(); });
-    return position;
+    return m_nextImage - 1;
 }
 
-IEngineHost::NodeId CGuiHost::AddItemPath(std::string_view itemName, int image, int selectedImage) {
-    NodeId node = 0;
-    RunOnGui([&] {
-        node = reinterpret_cast<NodeId>(
-            m_frame->LoadedTree()->AddItemPath(Text(itemName), image, selectedImage));
-    });
+IEngineHost::NodeId CGuiHost::AddItemPath(std::string_view itemName, int image, int) {
+    const NodeId node = m_nextNode++;
+    QueueTreeChange({TreeChange::Kind::AddPath, Text(itemName), image, node});
     return node;
 }
 
 void CGuiHost::SetItemData(NodeId node, int itemIndex) {
-    RunOnGui([&] {
-        if (node != 0) {
-            CTreeCtrlLoaded::SetItemData(reinterpret_cast<QTreeWidgetItem*>(node), itemIndex);
-        }
-    });
+    QueueTreeChange({TreeChange::Kind::SetData, QString(), itemIndex, node});
 }
 
 void CGuiHost::ResetTree() {
-    RunOnGui([&] { m_frame->LoadedTree()->ResetAll(); });
+    RunOnGui([&] {
+        ApplyTreeChanges();  // what was queued before the reset goes first
+        m_frame->LoadedTree()->ResetAll();
+        m_nodes.assign(1, nullptr);
+    });
+    m_nextImage = 1;
+    m_nextNode = 1;
 }
 
 void CGuiHost::RedrawTree() {
-    RunOnGui([&] { m_frame->LoadedTree()->viewport()->update(); });
+    RunOnGui([&] {
+        ApplyTreeChanges();
+        m_frame->LoadedTree()->viewport()->update();
+    });
 }
 
 void ConnectLogPane(CMainFrame* frame, CGuiHost* host) {

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
+
+class QTreeWidgetItem;
 
 #include "engine/EngineHost.h"
 
@@ -15,8 +18,11 @@ class CProgressDialog;
 
 // The engine host of the window. A worker's request runs on the GUI thread and completes before
 // the worker goes on; called on the GUI thread itself it runs directly (a blocking call to the
-// own thread would never return). Progress text is posted without waiting, coalesced so that a
-// fast run cannot flood the event queue. Cancel is a flag the worker reads.
+// own thread would never return). Two kinds of requests are posted instead of waited for, so that
+// a load of many items does not pay a thread switch per item: progress text (coalesced, only the
+// latest shown) and the tree's new nodes (applied in order, in batches). Every waiting request
+// queues behind them, so the window is up to date whenever the worker waits for it, and at the
+// latest when the operation redraws the tree at its end. Cancel is a flag the worker reads.
 class CGuiHost : public QObject, public IEngineHost {
     Q_OBJECT
 public:
@@ -51,7 +57,15 @@ public:
     void Wait(std::chrono::milliseconds duration) override;
 
 private:
+    struct TreeChange {
+        enum class Kind { AddIcon, AddPath, SetData } kind;
+        QString text;
+        int number = 0;
+        NodeId node = 0;
+    };
     void PostProgressUpdate();
+    void QueueTreeChange(TreeChange change);
+    void ApplyTreeChanges();
 
     CMainFrame* m_frame;
     QPointer<CProgressDialog> m_progress;
@@ -62,6 +76,15 @@ private:
     quint64 m_pendingCompleted = 0, m_pendingTotal = 0;
     bool m_hasProgress = false;
     bool m_updatePosted = false;
+
+    std::mutex m_treeMutex;  // guards the queued tree changes
+    std::vector<TreeChange> m_treeChanges;
+    bool m_treeFlushPosted = false;
+    // Worker side: what the tree will hold once the queued changes are in.
+    int m_nextImage = 1;
+    NodeId m_nextNode = 1;
+    // GUI side: the nodes made, by the ids handed out.
+    std::vector<QTreeWidgetItem*> m_nodes{nullptr};
 };
 
 // Makes every log line of every thread appear in the window's Log pane, in the order of the calls;

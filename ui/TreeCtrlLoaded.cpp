@@ -10,6 +10,19 @@
 namespace tkw {
 namespace {
 
+// The sibling order of the tree (CompareNodeLabels), without converting the texts.
+int CompareLabels(const QString& a, const QString& b) {
+    const auto fold = [](QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; };
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar x = fold(a[i]), y = fold(b[i]);
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 QStringList LabelsOf(const QString& path) {
     QStringList labels;
     for (const std::string& label : NodeLabels(path.toStdString())) {
@@ -58,17 +71,20 @@ QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const QS
     node->setIcon(0, m_images.value(image, m_images.front()));
     MakeCheckable(node);
     SetItemData(node, 0);
-    // After every sibling that does not sort after the new node.
-    const std::string key = text.toStdString();
-    const int count = parent ? parent->childCount() : topLevelItemCount();
-    int position = count;
-    for (int i = 0; i < count; ++i) {
-        const QTreeWidgetItem* sibling = parent ? parent->child(i) : topLevelItem(i);
-        if (CompareNodeLabels(key, sibling->text(0).toStdString()) < 0) {
-            position = i;
-            break;
+    // After every sibling that does not sort after the new node; siblings are sorted, so a binary
+    // search finds the place.
+    int low = 0;
+    int high = parent ? parent->childCount() : topLevelItemCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QTreeWidgetItem* sibling = parent ? parent->child(middle) : topLevelItem(middle);
+        if (CompareLabels(text, sibling->text(0)) < 0) {
+            high = middle;
+        } else {
+            low = middle + 1;
         }
     }
+    const int position = low;
     if (parent) {
         parent->insertChild(position, node);
     } else {
