@@ -30,6 +30,7 @@ COptionsOrProceed::COptionsOrProceed(Kind kind, QWidget* parent)
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    setMinimumWidth(320);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(options);
     layout->addWidget(m_dontShow);
@@ -91,6 +92,7 @@ CBackupFileAlreadyExists::CBackupFileAlreadyExists(const QString& backupFile, in
     auto* message = new QLabel(
         QStringLiteral("The backup file ") + backupFile + QStringLiteral(" already exists!"), this);
     message->setWordWrap(true);
+    message->setMinimumWidth(420);
     m_append->setVisible(storageType == 0);
     m_newLocation->setChecked(true);
     auto* buttons = new QDialogButtonBox(this);

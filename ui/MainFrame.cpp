@@ -53,6 +53,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     CreateToolBar();
     CreateNavigationPane();
     addDockWidget(Qt::BottomDockWidgetArea, m_output);
+    resizeDocks({m_output}, {160}, Qt::Vertical);
     statusBar()->showMessage(QStringLiteral("Ready"));
     m_localTree->ReloadDrives();
 }
@@ -161,6 +162,7 @@ void CMainFrame::CreateNavigationPane() {
     dock->setWidget(pages);
     dock->setMinimumWidth(250);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
+    resizeDocks({dock}, {260}, Qt::Horizontal);
 }
 
 void CMainFrame::RestoreLayout() {
