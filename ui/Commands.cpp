@@ -42,6 +42,7 @@ void CCommands::StartWorker(std::function<void()> work) {
     if (m_worker) {
         return;  // the running operation's progress dialog keeps the window busy
     }
+    m_host.ClearStop();
     m_worker = QThread::create(std::move(work));
     connect(m_worker, &QThread::finished, this, [this] {
         m_worker->deleteLater();
@@ -55,7 +56,7 @@ void CCommands::StopWorker() {
     if (!m_worker) {
         return;
     }
-    m_host.RequestCancel();
+    m_host.RequestStop();
     QEventLoop loop;
     connect(this, &CCommands::workerFinished, &loop, &QEventLoop::quit);
     if (m_worker) {

@@ -30,12 +30,14 @@ public:
 
     // Runs `work` on the GUI thread and waits for it.
     void RunOnGui(const std::function<void()>& work);
-    // As the progress dialog's Cancel button does (closing the window while a run goes on).
-    void RequestCancel() { m_cancelled = true; }
+    // Stops the running operation at its next file, as Cancel does, also when its progress dialog
+    // is not open yet (the window closes while a run starts). Cleared when the next one starts.
+    void RequestStop() { m_stopRequested = true; }
+    void ClearStop() { m_stopRequested = false; }
 
     void OpenProgress(std::string_view title, int flags) override;
     void CloseProgress() override;
-    bool HasUserCancelled() override { return m_cancelled.load(); }
+    bool HasUserCancelled() override { return m_cancelled.load() || m_stopRequested.load(); }
     void SetProgressLine(std::string_view text) override;
     void SetProgressTitle(std::string_view title) override;
     void SetProgress(std::uint64_t completed, std::uint64_t total) override;
@@ -70,6 +72,7 @@ private:
     CMainFrame* m_frame;
     QPointer<CProgressDialog> m_progress;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_stopRequested{false};
     std::mutex m_pendingMutex;  // guards the values a posted update shows
     QString m_pendingLine;
     QString m_pendingTitle;

@@ -140,6 +140,51 @@ private slots:
         SetLogEnvironment({});
         engine.SetHost(nullptr);
     }
+
+    void closingTheWindowDuringABackupKeepsTheArchiveWhole() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        fs::create_directories(temp / "src");
+        for (int i = 0; i < 50; ++i) {
+            test::WriteFileBytes(temp / "src" / ("f" + std::to_string(i)), std::string(20000, 'x'));
+        }
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "closing");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+        fs::create_directories(temp / "target");
+
+        CBackupRestoreManager engine;
+        auto frame = std::make_unique<CMainFrame>();
+        auto* host = new CGuiHost(frame.get());
+        engine.SetHost(host);
+        std::atomic<bool> backupBusy{false}, restoreBusy{false};
+        CCommands commands(engine, *frame, *host, backupBusy, restoreBusy);
+        // As the application does when its window closes.
+        connect(frame.get(), &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        DialogAnswerer answerer;
+        frame->show();
+        QTreeWidgetItem* node = frame->LocalTree()->topLevelItem(0);
+        for (const auto& part : (temp / "src").relative_path()) {
+            node->setExpanded(true);
+            node = Child(node, QString::fromStdString(part.native()));
+            QVERIFY(node);
+        }
+        node->setCheckState(0, Qt::Checked);
+
+        emit frame->runBackupRequested();
+        QVERIFY(commands.WorkerRunning());
+        frame->close();  // returns once the run has stopped
+        QVERIFY(!commands.WorkerRunning());
+        engine.UnloadBackupFile();
+
+        CZipEx archive;
+        QVERIFY(archive.Open(temp / "target" / "closing.tkw"));
+        QVERIFY2(!archive.GetRecoveryReport().recovered, "the index was written");
+        QVERIFY(archive.Verify().empty());
+        SetLogEnvironment({});
+        engine.SetHost(nullptr);
+    }
 };
 
 }  // namespace tkw
