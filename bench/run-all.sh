@@ -12,3 +12,5 @@ echo "== backup run against tar + zstd (small files)"
 "$build/bench/tools/backup_run_bench" "${BENCH_DIR:-/tmp/tarnwick-bench}/small"
 echo "== loading 100,000 items into the window's tree"
 "$build/bench/tools/load_tree_bench" 100000
+echo "== the window while a backup runs"
+"$build/bench/tools/window_responsiveness_bench" "${BENCH_DIR:-/tmp/tarnwick-bench}/small/usr/include"

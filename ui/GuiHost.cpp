@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
+#include <memory>
 
 #include "app/logger/Logger.h"
 #include "dialogs/Prompts.h"
@@ -314,17 +315,42 @@ void CGuiHost::RedrawTree() {
 }
 
 void ConnectLogPane(CMainFrame* frame, CGuiHost* host) {
+    // Lines are gathered and put into the pane in batches, in the order logged, with one scroll
+    // per batch: a backup logs a line per file, and waiting for the window for each would slow it
+    // down many times over. A line logged on the GUI thread goes in at once, after any waiting.
+    struct Pending {
+        std::mutex mutex;
+        QStringList lines;
+        bool posted = false;
+    };
+    auto pending = std::make_shared<Pending>();
     QPointer<CMainFrame> window = frame;
-    SetLogSink([window, host](const std::string& entry) {
+    const auto flush = [window, pending] {
+        QStringList lines;
+        {
+            std::lock_guard lock(pending->mutex);
+            lines.swap(pending->lines);
+            pending->posted = false;
+        }
+        if (window && !lines.isEmpty()) {
+            window->OutputList()->AppendLines(lines);
+        }
+    };
+    SetLogSink([window, host, pending, flush](const std::string& entry) {
         if (!window) {
             return;
         }
-        const QString line = QString::fromStdString(entry);
-        host->RunOnGui([window, line] {
-            if (window) {
-                window->OutputList()->AppendLine(line);
-            }
-        });
+        bool post = false;
+        {
+            std::lock_guard lock(pending->mutex);
+            pending->lines.append(QString::fromStdString(entry));
+            post = !std::exchange(pending->posted, true);
+        }
+        if (QThread::currentThread() == host->thread()) {
+            flush();
+        } else if (post) {
+            QMetaObject::invokeMethod(host, flush, Qt::QueuedConnection);
+        }
     });
 }
 

@@ -90,8 +90,8 @@ private:
     std::vector<QTreeWidgetItem*> m_nodes{nullptr};
 };
 
-// Makes every log line of every thread appear in the window's Log pane, in the order of the calls;
-// a worker waits until its line is in. Lines logged once the window is gone go to the file only.
+// Makes every log line of every thread appear in the window's Log pane, in the order of the calls.
+// Lines logged once the window is gone go to the file only.
 void ConnectLogPane(CMainFrame* frame, CGuiHost* host);
 
 }  // namespace tkw

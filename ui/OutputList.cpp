@@ -18,6 +18,11 @@ void COutputList::AppendLine(const QString& text) {
     scrollToBottom();
 }
 
+void COutputList::AppendLines(const QStringList& lines) {
+    addItems(lines);
+    scrollToBottom();
+}
+
 void COutputList::ClearAll() {
     clear();
 }

@@ -11,6 +11,8 @@ class COutputList : public QListWidget {
 public:
     explicit COutputList(QWidget* parent = nullptr);
     void AppendLine(const QString& text);
+    // Several lines at once, scrolled once.
+    void AppendLines(const QStringList& lines);
     void ClearAll();
 
 private:
