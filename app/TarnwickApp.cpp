@@ -19,16 +19,6 @@
 #include "ui/OutputList.h"
 
 namespace tkw {
-namespace {
-
-const std::string kSeparatorLine = std::string(342, '-') + "\r\n";
-
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
-}  // namespace
 
 CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
     SetProfileStore(&m_profileStore);
@@ -70,7 +60,7 @@ std::optional<int> CTarnwickApp::InitInstance() {
     }
     FillSettingDefaults();
     CreateMainFrame();
-    Log(" Application started");
+    WriteTimedLine(" Application started");
 
     // Only the first argument after the program names a backup file; Qt has already taken out
     // the options that are its own (such as -platform).
@@ -138,9 +128,8 @@ void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile
 void CTarnwickApp::OnClosingMainFrame() {
     // A run still going stops at its next file, so its archive is closed with its index.
     m_commands->StopWorker();
-    Log(" Application ended");
-    static const CLogger logger;
-    logger.Write(kSeparatorLine);
+    WriteTimedLine(" Application ended");
+    WriteUntimedLine(std::string(342, '-'));
 }
 
 void CTarnwickApp::AnnounceReady() {

@@ -11,7 +11,7 @@
 
 #include "app/logger/Logger.h"
 #include "app/profile/ProfileKeys.h"
-#include "app/settings/QtProfileStore.h"
+#include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
 
 namespace fs = std::filesystem;
@@ -32,13 +32,8 @@ int main(int argc, char** argv) {
         return 64;
     }
     const fs::path corpus = fs::absolute(argv[1]);
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-run-bench-XXXXXX").native();
-    const fs::path work = ::mkdtemp(pattern.data());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromStdString((work / "config").native()));
-    tkw::CQtProfileStore store;
-    tkw::SetProfileStore(&store);
-    tkw::SetLogEnvironment({work / "logs", nullptr});
+    tkw::bench::BenchEnvironment environment("tarnwick-run-bench");
+    const fs::path& work = environment.folder;
     tkw::WriteProfileInt(tkw::profile::kBackupPromptDontShowAgain, 1);
 
     std::size_t files = 0;
@@ -78,7 +73,5 @@ int main(int argc, char** argv) {
     std::printf("RunBackup, log file off %7.2f s   ratio %.2f   %.1f us per file\n", withoutLog,
                 withoutLog / tar, withoutLog / files * 1e6);
     std::printf("logging costs %.1f us per file\n", (withLog - withoutLog) / files * 1e6);
-    tkw::SetProfileStore(nullptr);
-    fs::remove_all(work);
     return 0;
 }

@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "app/logger/Logger.h"
-#include "app/settings/QtProfileStore.h"
+#include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
@@ -24,13 +24,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int items = argc > 1 ? std::atoi(argv[1]) : 100000;
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-load-bench-XXXXXX").native();
-    const fs::path work = ::mkdtemp(pattern.data());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromStdString((work / "config").native()));
-    tkw::CQtProfileStore store;
-    tkw::SetProfileStore(&store);
-    tkw::SetLogEnvironment({work / "logs", nullptr});
+    tkw::bench::BenchEnvironment environment("tarnwick-load-bench");
+    const fs::path& work = environment.folder;
 
     const fs::path archive = work / "many.tkw";
     {
@@ -72,7 +67,5 @@ int main(int argc, char** argv) {
     delete worker;
     engine.UnloadBackupFile();
     engine.SetHost(nullptr);
-    tkw::SetProfileStore(nullptr);
-    fs::remove_all(work);
     return 0;
 }

@@ -16,7 +16,7 @@
 
 #include "app/logger/Logger.h"
 #include "app/profile/ProfileKeys.h"
-#include "app/settings/QtProfileStore.h"
+#include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
@@ -31,13 +31,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const fs::path corpus = fs::absolute(argv[1]);
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-ui-bench-XXXXXX").native();
-    const fs::path work = ::mkdtemp(pattern.data());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromStdString((work / "config").native()));
-    tkw::CQtProfileStore store;
-    tkw::SetProfileStore(&store);
-    tkw::SetLogEnvironment({work / "logs", nullptr});
+    tkw::bench::BenchEnvironment environment("tarnwick-ui-bench");
+    const fs::path& work = environment.folder;
     tkw::WriteProfileInt(tkw::profile::kBackupPromptDontShowAgain, 1);
 
     // Without a window.
@@ -87,8 +82,5 @@ int main(int argc, char** argv) {
     delete worker;
     engine.UnloadBackupFile();
     engine.SetHost(nullptr);
-    tkw::SetLogSink({});
-    tkw::SetProfileStore(nullptr);
-    fs::remove_all(work);
     return 0;
 }

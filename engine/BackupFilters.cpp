@@ -83,11 +83,6 @@ std::int64_t ToBytes(std::int64_t value, std::int32_t unit) {
     return bytes;
 }
 
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
 }  // namespace
 
 CBackupFilters::CBackupFilters() : CBackupFilters(Environment{}) {}
@@ -167,7 +162,8 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
 bool CBackupFilters::ExcludedBySize(const fs::path& path) const {
     const auto file = OpenExclusively(path);
     if (!file) {
-        Log(" Cannot get file size of file " + path.native() +
+        WriteTimedLine(
+            " Cannot get file size of file " + path.native() +
             ".The file might be used by other application ! The file will be skipped ! Error "
             "code " +
             IntToString(errno));

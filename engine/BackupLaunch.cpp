@@ -18,11 +18,6 @@ namespace tkw {
 namespace fs = std::filesystem;
 namespace {
 
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
 struct Target {
     std::string basePath;
     std::int32_t storageType;
@@ -63,10 +58,10 @@ void OverwriteBackupFile(CBackupRestoreManager& engine, const fs::path& backupFi
         deleted = false;
     }
     if (deleted) {
-        Log(" Succeeded--Backup file " + backupFile.native() + " was overwritten!");
+        WriteTimedLine(" Succeeded--Backup file " + backupFile.native() + " was overwritten!");
     } else {
-        Log(" Failed--Backup file " + backupFile.native() +
-            " cannot be overwritten! The file might be used in other application !");
+        WriteTimedLine(" Failed--Backup file " + backupFile.native() +
+                       " cannot be overwritten! The file might be used in other application !");
     }
 }
 

@@ -17,16 +17,6 @@ namespace {
 
 const std::string kSeparator(342, '-');
 
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
-void LogUntimed(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(text + "\r\n");
-}
-
 // The C locale's date and time: month/day/two-digit year and a 24-hour clock. Empty when the time
 // cannot be shown in local time.
 std::string CreationTimeText(std::int64_t seconds) {
@@ -45,7 +35,7 @@ std::string CreationTimeText(std::int64_t seconds) {
 bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
     UnloadBackupFile();
     m_host->OpenProgress("Loading backup ...", IEngineHost::kProgressModal);
-    Log(" Loading backup file " + path.native() + " ...");
+    WriteTimedLine(" Loading backup file " + path.native() + " ...");
     try {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0) {
@@ -70,10 +60,10 @@ bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
         m_host->CloseProgress();
         switch (abandon.code) {
             case kAbandonNotFound:
-                Log(" Failed--Backup file not exists!");
+                WriteTimedLine(" Failed--Backup file not exists!");
                 return false;
             case kAbandonCannotOpen:
-                Log(" Failed--Cannot open file!");
+                WriteTimedLine(" Failed--Cannot open file!");
                 return false;
             case kAbandonEmptyBackup:
                 m_host->ShowMessage("The existing backup file does not contain anything!",
@@ -81,7 +71,7 @@ bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
                 UnloadBackupFile();
                 return true;
             default:
-                Log(" User has cancelled.");
+                WriteTimedLine(" User has cancelled.");
                 UnloadBackupFile();
                 return false;
         }
@@ -111,20 +101,21 @@ void CBackupRestoreManager::LogLoadedInformation(CZipEx& archive) {
     const CZipEx::RecoveryReport& recovery = archive.GetRecoveryReport();
     if (recovery.recovered && (recovery.tornTailDropped || recovery.damagedBytes > 0)) {
         // Not a line of the original program: the user must learn that the file was cut short.
-        Log(" Warning--The backup file was not closed properly; " +
-            UintToString(static_cast<std::uint32_t>(recovery.completeItems)) +
-            " complete files were found and the damaged rest was left out!");
+        WriteTimedLine(" Warning--The backup file was not closed properly; " +
+                       UintToString(static_cast<std::uint32_t>(recovery.completeItems)) +
+                       " complete files were found and the damaged rest was left out!");
     }
-    Log(" Succeeded");
-    LogUntimed(kSeparator);
-    LogUntimed("Loaded backup file information");
-    LogUntimed("Backup filename : " + archive.GetZipFileName().native());
-    LogUntimed("Backup file size : " +
-               Int64ToString(static_cast<std::int64_t>(archive.GetZipFileSizeEx())) + " bytes");
-    LogUntimed("Creation time : " + CreationTimeText(archive.GetZipCreationTime()));
-    LogUntimed("Number of files in backup : " +
-               UintToString(static_cast<std::uint32_t>(archive.GetNrOfFiles())));
-    LogUntimed(kSeparator);
+    WriteTimedLine(" Succeeded");
+    WriteUntimedLine(kSeparator);
+    WriteUntimedLine("Loaded backup file information");
+    WriteUntimedLine("Backup filename : " + archive.GetZipFileName().native());
+    WriteUntimedLine("Backup file size : " +
+                     Int64ToString(static_cast<std::int64_t>(archive.GetZipFileSizeEx())) +
+                     " bytes");
+    WriteUntimedLine("Creation time : " + CreationTimeText(archive.GetZipCreationTime()));
+    WriteUntimedLine("Number of files in backup : " +
+                     UintToString(static_cast<std::uint32_t>(archive.GetNrOfFiles())));
+    WriteUntimedLine(kSeparator);
 }
 
 void CBackupRestoreManager::UnloadBackupFile() {
@@ -138,7 +129,7 @@ void CBackupRestoreManager::NewBackup() {
     const std::string name = wasLoaded ? m_archive->GetZipFileName().native() : std::string();
     UnloadBackupFile();
     if (wasLoaded) {
-        Log(" Succeeded--Unload backup file " + name);
+        WriteTimedLine(" Succeeded--Unload backup file " + name);
     }
 }
 

@@ -23,11 +23,6 @@ namespace tkw {
 namespace fs = std::filesystem;
 namespace {
 
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
 // Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say).
 bool IsPseudoFileSystem(const std::string& type) {
     static const std::set<std::string> kTypes = {
@@ -65,7 +60,7 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
                                      const std::vector<fs::path>& selection,
                                      BackupCounters& counters, bool append) {
     counters = {};
-    Log(" Backup started ...");
+    WriteTimedLine(" Backup started ...");
     Run run(counters);
     int result = kFinished;
     try {
@@ -96,13 +91,13 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
                 BackupFile(run, entry);
             }
         }
-        Log(" Backup finished!");
+        WriteTimedLine(" Backup finished!");
     } catch (const CAbandon& abandon) {
         if (abandon.code == kAbandonNotCreated) {
-            Log(" Failed to create backup file " + run.backupFile + " !");
+            WriteTimedLine(" Failed to create backup file " + run.backupFile + " !");
             result = kFailed;
         } else {
-            Log(" Backup was cancelled!");
+            WriteTimedLine(" Backup was cancelled!");
             result = kCancelled;
         }
     }
@@ -154,7 +149,7 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
     const std::string quoted = INTRE_GHILIMELE(text);
     const auto skip = [&](const std::string& reason) {
         m_host->SetProgressLine("Skipping file " + text + " ...");
-        Log(" Skipped--File " + quoted + reason);
+        WriteTimedLine(" Skipped--File " + quoted + reason);
         ++counters.skipped;
     };
 
@@ -182,25 +177,25 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
     // write to it: a volume mounted read-only fails, whoever runs the backup.
     struct statvfs volume {};
     if (::statvfs(path.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
-        Log(" Skipped--File " + quoted + " ! You cannot write files on " +
-            GetDriveOfPath(path).native() + " drive !");
+        WriteTimedLine(" Skipped--File " + quoted + " ! You cannot write files on " +
+                       GetDriveOfPath(path).native() + " drive !");
         ++counters.skipped;
         return;
     }
     const double freeBytes = static_cast<double>(m_freeSpace(m_archive->GetZipFileName()));
     if (static_cast<double>(status.st_size) + kFreeSpaceReserve > freeBytes) {
-        Log(" Skipped--File " + quoted +
-            "! The file cannot be written because you have not enough free space!");
+        WriteTimedLine(" Skipped--File " + quoted +
+                       "! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
         return;
     }
     if (m_archive->AddFile(path, text) == 0) {
-        Log(" Failed--File " + quoted);
+        WriteTimedLine(" Failed--File " + quoted);
         ++counters.failed;
         return;
     }
     ShowAddedItem(path);
-    Log(" Succeeded--File " + quoted);
+    WriteTimedLine(" Succeeded--File " + quoted);
     ++counters.added;
     if (GetProfileInt(profile::kDeleteOriginalFilesAfterBackup) != 0) {
         DeleteOriginal(run, path, m_archive->GetNrOfFiles() - 1);
@@ -222,27 +217,27 @@ void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, int i
                               " ! The file might be used in other application !";
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
-        Log(" Cannot delete file-- " + path.native() + " ! The file not exists.");
+        WriteTimedLine(" Cannot delete file-- " + path.native() + " ! The file not exists.");
         return;
     }
     // The original goes only once its copy is on the disk and reads back intact.
     if (m_archive->SyncData() == 0 || m_archive->VerifyItem(index) == 0) {
-        Log(inUse);
+        WriteTimedLine(inUse);
         return;
     }
     // A file another program holds a lock on is in use, as one held open is on Windows.
     if (S_ISREG(status.st_mode)) {
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-            Log(inUse);
+            WriteTimedLine(inUse);
             return;
         }
     }
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
-        Log(" Deleted file-- " + path.native() + " .");
+        WriteTimedLine(" Deleted file-- " + path.native() + " .");
         ++run.counters.deleted;
     } else {
-        Log(inUse);
+        WriteTimedLine(inUse);
     }
 }
 

@@ -25,11 +25,6 @@ namespace {
 constexpr auto kFolderMessageWait = std::chrono::milliseconds(5000);
 constexpr auto kFirstFileExistsWait = std::chrono::milliseconds(4000);
 
-void Log(const std::string& text) {
-    static const CLogger logger;
-    logger.Write(GetTimeAsString() + text + "\r\n");
-}
-
 // Whether files can be made in a folder: its volume is mounted for writing and the folder (or,
 // when it does not exist yet, its nearest existing ancestor) lets us create entries.
 bool CanWriteIn(const fs::path& folder) {
@@ -86,10 +81,10 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
                                         const IRestoreOptions& options) {
     counters = {};
     if (!m_archive) {
-        Log(" Restore failed!");
+        WriteTimedLine(" Restore failed!");
         return kFailed;
     }
-    Log(" Restore started ...");
+    WriteTimedLine(" Restore started ...");
     RestoreRun run(counters, options);
     bool progressOpen = false;
     try {
@@ -110,11 +105,11 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         if (progressOpen) {
             m_host->CloseProgress();
         }
-        Log(" User has cancelled.");
+        WriteTimedLine(" User has cancelled.");
         return kCancelled;
     }
     m_host->CloseProgress();
-    Log(" Restore finished!");
+    WriteTimedLine(" Restore finished!");
     return kFinished;
 }
 
@@ -184,14 +179,15 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     if (targetText->empty() || !CanWriteIn(target.parent_path())) {
         const std::string drive =
             targetText->empty() ? std::string() : GetDriveOfPath(target).native();
-        Log(" Skipped--File " + quoted + " ! The file cannot be written on " + drive + " drive !");
+        WriteTimedLine(" Skipped--File " + quoted + " ! The file cannot be written on " + drive +
+                       " drive !");
         ++counters.skipped;
         return;
     }
     const double freeBytes = static_cast<double>(m_freeSpace(target));
     if (static_cast<double>(m_archive->GetItemFileSize(index)) + kFreeSpaceReserve > freeBytes) {
-        Log(" Skipped--File " + quoted +
-            " ! The file cannot be written because you have not enough free space!");
+        WriteTimedLine(" Skipped--File " + quoted +
+                       " ! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
         return;
     }
@@ -202,7 +198,8 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
                 OverwriteExistingFile(target, index, counters, underFolder, folder);
                 return;
             case IRestoreOptions::kSkip:
-                Log(" Skipped--File " + quoted + "! The file already exists on the same path.");
+                WriteTimedLine(" Skipped--File " + quoted +
+                               "! The file already exists on the same path.");
                 ++counters.skipped;
                 return;
             case IRestoreOptions::kAsk: {
@@ -216,7 +213,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
                         return;
                     case IEngineHost::FileExistsAnswer::Skip:
                         ++counters.skipped;
-                        Log(" Skipped--File " + quoted);
+                        WriteTimedLine(" Skipped--File " + quoted);
                         return;
                     case IEngineHost::FileExistsAnswer::NoChoice:
                         // Enter on the check box: no choice was made, so nothing is done.
@@ -233,7 +230,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     m_host->SetProgressLine("Writting file " + *targetText);
     const bool ok = WriteItem(index, target, underFolder, folder);
     (ok ? counters.succeeded : counters.failed) += 1;
-    Log(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);
+    WriteTimedLine(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);
 }
 
 bool CBackupRestoreManager::OverwriteExistingFile(const fs::path& target, int index,
@@ -244,14 +241,15 @@ bool CBackupRestoreManager::OverwriteExistingFile(const fs::path& target, int in
     // What would have stopped its deletion stops the overwrite the same way.
     if (!CouldDelete(target)) {
         ++counters.failed;
-        Log(" Overwritten failed--File " + quoted +
-            " cannot be deleted. Might be used by other application!");
+        WriteTimedLine(" Overwritten failed--File " + quoted +
+                       " cannot be deleted. Might be used by other application!");
         return false;
     }
     m_host->SetProgressLine("Overwriting file " + target.native());
     const bool ok = WriteItem(index, target, underFolder, folder);
     (ok ? counters.overwritten : counters.failed) += 1;
-    Log(std::string(" Overwritten ") + (ok ? "succeeded" : "failed") + "--File " + quoted);
+    WriteTimedLine(std::string(" Overwritten ") + (ok ? "succeeded" : "failed") + "--File " +
+                   quoted);
     return true;
 }
 

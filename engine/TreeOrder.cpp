@@ -21,11 +21,11 @@ Node& ChildFor(Node& parent, const std::string& label) {
         }
     }
     // Sorted insertion: after every sibling that does not sort after the new one.
-    const auto position = std::upper_bound(
-        parent.children.begin(), parent.children.end(), label,
-        [](const std::string& value, const std::unique_ptr<Node>& child) {
-            return CompareNodeLabels(value, child->label) < 0;
-        });
+    const auto position =
+        std::upper_bound(parent.children.begin(), parent.children.end(), label,
+                         [](const std::string& value, const std::unique_ptr<Node>& child) {
+                             return CompareNodeLabels(value, child->label) < 0;
+                         });
     auto node = std::make_unique<Node>();
     node->label = label;
     return **parent.children.insert(position, std::move(node));

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "app/profile/ProfileKeys.h"
+#include "components/utils/LocalTime.h"
 #include "components/utils/ProcessInfo.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/TextEncoding.h"
@@ -141,6 +142,16 @@ void CLogger::Write(std::string text) const {
         return;
     }
     AppendToDayFile(bytes);
+}
+
+void WriteTimedLine(std::string_view text) {
+    static const CLogger logger;
+    logger.Write(GetTimeAsString() + std::string(text) + "\r\n");
+}
+
+void WriteUntimedLine(std::string_view text) {
+    static const CLogger logger;
+    logger.Write(std::string(text) + "\r\n");
 }
 
 LogSink SetLogSink(LogSink sink) {

@@ -22,6 +22,12 @@ public:
     void Write(std::string text) const;
 };
 
+// Writes one line as every part of the program writes its lines: the current time, the text
+// (which begins with a blank) and CR LF.
+void WriteTimedLine(std::string_view text);
+// A line without the time (separators, the information block of a loaded backup).
+void WriteUntimedLine(std::string_view text);
+
 // Receives each message, with every CR and LF removed, before it goes to the file. The GUI installs
 // its output pane here; returns the previous sink. An empty function removes the sink.
 using LogSink = std::function<void(const std::string& entry)>;
