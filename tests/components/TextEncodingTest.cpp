@@ -29,7 +29,8 @@ TEST(ToWindows1252, MapsEachCharacterToOneByte) {
 }
 
 TEST(FromWindows1252, DecodesEveryByteToOneCharacter) {
-    EXPECT_EQ(FromWindows1252("Hello \xE9\x80\x81\xFF"), "Hello \xC3\xA9\xE2\x82\xAC\xC2\x81\xC3\xBF");
+    EXPECT_EQ(FromWindows1252("Hello \xE9\x80\x81\xFF"),
+              "Hello \xC3\xA9\xE2\x82\xAC\xC2\x81\xC3\xBF");
     std::string all;
     for (int b = 1; b < 256; ++b) {
         all.push_back(static_cast<char>(b));

@@ -7,14 +7,14 @@ namespace {
 
 TEST(TreeOrder, SiblingsSortWithoutCaseAndEqualsKeepTheirOrder) {
     const std::vector<std::string> names = {
-        "/home/b.txt",    // 0
-        "/home/A.txt",    // 1
-        "/home/a.txt",    // 2: another node than A.txt, after it
-        "/home/sub/z",    // 3
-        "/etc/x",         // 4
-        "/home/B.txt",    // 5: after b.txt
-        "/home/c.txt",    // 6
-        "/home/b.txt",    // 7: the same name again: one node with the later index
+        "/home/b.txt",  // 0
+        "/home/A.txt",  // 1
+        "/home/a.txt",  // 2: another node than A.txt, after it
+        "/home/sub/z",  // 3
+        "/etc/x",       // 4
+        "/home/B.txt",  // 5: after b.txt
+        "/home/c.txt",  // 6
+        "/home/b.txt",  // 7: the same name again: one node with the later index
     };
     EXPECT_EQ(ItemsInTreeOrder(names), (std::vector<int>{4, 1, 2, 7, 5, 6, 3}));
 }
