@@ -36,6 +36,7 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
     connect(&frame, &CMainFrame::runBackupRequested, this, &CCommands::RunBackup);
     connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
     connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
+    connect(&frame, &CMainFrame::shortcutKeyPressed, this, &CCommands::ShortcutKey);
 }
 
 void CCommands::StartWorker(std::function<void()> work) {
@@ -71,8 +72,57 @@ void CCommands::NewBackup() {
 }
 
 void CCommands::Refresh() {
-    if (!m_worker) {
-        m_frame.LocalTree()->ReloadDrives();
+    // One run at a time: a refresh while another operation runs would take its progress dialog.
+    StartWorker([this] {
+        m_host.OpenProgress("Please wait...", IEngineHost::kProgressWait);
+        m_host.SetProgressLine("Refresh Local Folders in progress please wait...");
+        m_host.RunOnGui([this] { m_frame.LocalTree()->ReloadDrives(); });
+        m_host.CloseProgress();
+    });
+}
+
+bool CCommands::NotBusyWithBackup() {
+    if (m_backupInProgress) {
+        QMessageBox::information(
+            &m_frame, QStringLiteral("Tarnwick"),
+            QStringLiteral("You cannot make settings while backup is running!"));
+        return false;
+    }
+    return true;
+}
+
+bool CCommands::NotBusyWithRestore() {
+    if (m_restoreInProgress) {
+        QMessageBox::information(
+            &m_frame, QStringLiteral("Tarnwick"),
+            QStringLiteral("You cannot make settings while restore is running!"));
+        return false;
+    }
+    return true;
+}
+
+void CCommands::ShortcutKey(QChar letter) {
+    switch (letter.unicode()) {
+        case u'N':
+            if (NotBusyWithBackup() && NotBusyWithRestore()) {
+                NewBackup();
+            }
+            break;
+        case u'O':
+            if (NotBusyWithBackup() && NotBusyWithRestore()) {
+                OpenBackup();
+            }
+            break;
+        // The options dialogs and the preferences come with their own change; the busy tests are
+        // already in place.
+        case u'B':
+            NotBusyWithBackup();
+            break;
+        case u'R':
+            NotBusyWithRestore();
+            break;
+        default:
+            break;
     }
 }
 

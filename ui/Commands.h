@@ -26,6 +26,8 @@ public:
     void RunBackup();
     void RunRestore();
     void Refresh();
+    // The program's keys with Ctrl+Shift, after their busy tests.
+    void ShortcutKey(QChar letter);
     // Loads a backup file on the calling (GUI) thread, as at start-up.
     void LoadNow(const QString& path);
 
@@ -39,6 +41,9 @@ signals:
 private:
     void StartWorker(std::function<void()> work);
     void RunLoad(const QString& path);
+    // False, after saying why, while a run of that kind is in progress.
+    bool NotBusyWithBackup();
+    bool NotBusyWithRestore();
 
     CBackupRestoreManager& m_engine;
     CMainFrame& m_frame;

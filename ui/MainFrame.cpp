@@ -1,11 +1,15 @@
 #include "ui/MainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QByteArray>
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -13,6 +17,7 @@
 
 #include "app/profile/ProfileKeys.h"
 #include "app/profile/ProfileStore.h"
+#include "ui/ApplicationLook.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/OutputList.h"
 #include "ui/TreeCtrlLoaded.h"
@@ -54,7 +59,11 @@ CMainFrame::CMainFrame(QWidget* parent)
     CreateNavigationPane();
     addDockWidget(Qt::BottomDockWidgetArea, m_output);
     resizeDocks({m_output}, {160}, Qt::Vertical);
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    CreateStatusBar();
+    CreateShortcutKeys();
+    // A fresh profile starts with the black Office 2007 style.
+    const auto stored = static_cast<unsigned>(GetProfileInt(profile::kApplicationLook));
+    SetApplicationLook(IsApplicationLook(stored) ? stored : 216);
     m_localTree->ReloadDrives();
 }
 
@@ -78,15 +87,12 @@ void CMainFrame::CreateMenus() {
     m_newAction =
         Command(QStringLiteral("&New Backup         (Ctrl+N)\tCtrl+N"),
                 QStringLiteral("Create a new backup file"), &CMainFrame::newBackupRequested);
-    m_newAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     m_openAction =
         Command(QStringLiteral("&Open Backup       (Ctrl+O)\tCtrl+O"),
                 QStringLiteral("Opens an existing backup file"), &CMainFrame::openBackupRequested);
-    m_openAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
     m_refreshAction =
         Command(QStringLiteral("&Refresh Content (F5)"),
                 QStringLiteral("Refresh the local folders"), &CMainFrame::refreshRequested);
-    m_refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(m_newAction);
@@ -99,6 +105,7 @@ void CMainFrame::CreateMenus() {
     statusBarToggle->setChecked(true);
     connect(statusBarToggle, &QAction::toggled, this,
             [this](bool on) { statusBar()->setVisible(on); });
+    CreateLookMenu(view);
     view->addSeparator();
     view->addAction(m_refreshAction);
     view->addSeparator();
@@ -149,6 +156,11 @@ void CMainFrame::CreateToolBar() {
                        QStringLiteral("Help"));
     help->setStatusTip(QStringLiteral("Display help"));
     help->setEnabled(false);
+    for (QAction* action : bar->actions()) {
+        if (QWidget* widget = bar->widgetForAction(action); widget && !action->isSeparator()) {
+            widget->setMinimumSize(80, 61);
+        }
+    }
 }
 
 void CMainFrame::CreateNavigationPane() {
@@ -163,6 +175,63 @@ void CMainFrame::CreateNavigationPane() {
     dock->setMinimumWidth(250);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     resizeDocks({dock}, {260}, Qt::Horizontal);
+}
+
+void CMainFrame::CreateStatusBar() {
+    statusBar()->showMessage(QStringLiteral("Ready"));
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        auto* label = new QLabel(QString::fromLatin1(indicator), this);
+        label->setEnabled(false);  // Qt cannot read the lock keys' state on every platform
+        statusBar()->addPermanentWidget(label);
+    }
+}
+
+void CMainFrame::CreateLookMenu(QMenu* view) {
+    QMenu* looks = view->addMenu(QStringLiteral("&Application Look"));
+    QMenu* office2007 = nullptr;
+    auto* group = new QActionGroup(this);
+    for (const tkw::ApplicationLook& look : ApplicationLooks()) {
+        if (look.label.isEmpty()) {
+            continue;  // 219 takes effect only as a stored value
+        }
+        if (look.inOffice2007 && office2007 == nullptr) {
+            office2007 = looks->addMenu(QStringLiteral("Office 200&7"));
+        }
+        QAction* action = (look.inOffice2007 ? office2007 : looks)->addAction(look.label);
+        action->setCheckable(true);
+        action->setData(look.command);
+        group->addAction(action);
+        m_lookActions.append(action);
+        const unsigned command = look.command;
+        connect(action, &QAction::triggered, this,
+                [this, command] { SetApplicationLook(command); });
+    }
+}
+
+void CMainFrame::SetApplicationLook(unsigned command) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_applicationLook = command;
+    ApplyApplicationLook(command);
+    for (QAction* action : m_lookActions) {
+        action->setChecked(action->data().toUInt() == command);
+    }
+    update();
+    WriteProfileInt(profile::kApplicationLook, static_cast<std::int32_t>(command));
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::CreateShortcutKeys() {
+    // The program's own keys: both Ctrl and Shift for the letters (the menus' "Ctrl+N" is a label
+    // only), F5 alone for a refresh.
+    auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    refresh->setContext(Qt::ApplicationShortcut);
+    connect(refresh, &QShortcut::activated, this, &CMainFrame::refreshRequested);
+    for (const QChar letter : {u'N', u'O', u'B', u'R', u'P'}) {
+        auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+") + letter), this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, letter] { emit shortcutKeyPressed(letter); });
+    }
 }
 
 void CMainFrame::RestoreLayout() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QMenu;
 class QToolBox;
 
 namespace tkw {
@@ -29,8 +30,14 @@ public:
     // Puts the window back where the last session left it.
     void RestoreLayout();
 
+    // The visual style, by its command number (205 to 219); stored at every change.
+    unsigned ApplicationLook() const { return m_applicationLook; }
+    void SetApplicationLook(unsigned command);
+
 signals:
     void closing();
+    // Ctrl+Shift with N, O, B, R or P.
+    void shortcutKeyPressed(QChar letter);
     void newBackupRequested();
     void openBackupRequested();
     void runBackupRequested();
@@ -44,6 +51,9 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateNavigationPane();
+    void CreateStatusBar();
+    void CreateLookMenu(QMenu* view);
+    void CreateShortcutKeys();
     void SaveLayout();
     QAction* Command(const QString& label, const QString& prompt, void (CMainFrame::*signal)());
 
@@ -53,6 +63,8 @@ private:
     QAction* m_newAction = nullptr;
     QAction* m_openAction = nullptr;
     QAction* m_refreshAction = nullptr;
+    QList<QAction*> m_lookActions;
+    unsigned m_applicationLook = 216;
 };
 
 }  // namespace tkw

@@ -1,0 +1,80 @@
+// The main window's looks, keys and refresh.
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "app/profile/ProfileKeys.h"
+#include "engine/BackupRestoreManager.h"
+#include "tests/support/TestProfile.h"
+#include "ui/Commands.h"
+#include "ui/DirTreeCtrlEx.h"
+#include "ui/GuiHost.h"
+#include "ui/MainFrame.h"
+
+namespace tkw {
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aFreshProfileStartsBlackAndAChosenLookIsKept() {
+        test::TestProfile profile;
+        {
+            CMainFrame frame;
+            QCOMPARE(frame.ApplicationLook(), 216u);
+            QAction* black = nullptr;
+            QAction* windows2000 = nullptr;
+            for (QAction* action : frame.findChildren<QAction*>()) {
+                black = action->text() == QStringLiteral("B&lack Style") ? action : black;
+                windows2000 =
+                    action->text() == QStringLiteral("Windows &2000") ? action : windows2000;
+            }
+            QVERIFY(black && windows2000);
+            QVERIFY(black->isChecked());
+            windows2000->trigger();
+            QVERIFY(windows2000->isChecked() && !black->isChecked());
+            QCOMPARE(GetProfileInt(profile::kApplicationLook), 205);
+        }
+        CMainFrame restarted;
+        QCOMPARE(restarted.ApplicationLook(), 205u);
+    }
+
+    void refreshClearsEveryTickAndBusyKeysAreRefused() {
+        test::TestProfile profile;
+        CBackupRestoreManager engine;
+        CMainFrame frame;
+        auto* host = new CGuiHost(&frame);
+        engine.SetHost(host);
+        std::atomic<bool> backupBusy{false}, restoreBusy{false};
+        CCommands commands(engine, frame, *host, backupBusy, restoreBusy);
+        frame.LocalTree()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+        emit frame.refreshRequested();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(frame.LocalTree()->topLevelItemCount(), 1);
+        QVERIFY(!frame.LocalTree()->IsAnyChecked());
+
+        // Ctrl+Shift+B while a backup runs: refused with its message.
+        backupBusy = true;
+        QString said;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                said = box->text();
+                box->accept();
+            }
+        });
+        commands.ShortcutKey(u'B');
+        QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
+        engine.SetHost(nullptr);
+    }
+};
+
+}  // namespace tkw
+
+QTEST_MAIN(tkw::FrameTest)
+#include "FrameTest.moc"
