@@ -4,7 +4,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QByteArray>
-#include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include "app/profile/ProfileKeys.h"
 #include "app/profile/ProfileStore.h"
 #include "ui/ApplicationLook.h"
+#include "ui/CalendarBar.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/OutputList.h"
 #include "ui/TreeCtrlLoaded.h"
@@ -170,7 +170,9 @@ void CMainFrame::CreateNavigationPane() {
     auto* pages = new QToolBox(dock);
     pages->addItem(m_localTree, style()->standardIcon(QStyle::SP_DirIcon),
                    QStringLiteral("Folders"));
-    pages->addItem(new QCalendarWidget(pages), QStringLiteral("Calendar"));
+    pages->addItem(new CCalendarBar(pages),
+                   style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                   QStringLiteral("Calendar"));
     dock->setWidget(pages);
     dock->setMinimumWidth(250);
     addDockWidget(Qt::LeftDockWidgetArea, dock);

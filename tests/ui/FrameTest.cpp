@@ -7,9 +7,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QCalendarWidget>
 #include "app/profile/ProfileKeys.h"
 #include "engine/BackupRestoreManager.h"
 #include "tests/support/TestProfile.h"
+
+#include "ui/CalendarBar.h"
 #include "ui/Commands.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
@@ -41,6 +44,14 @@ private slots:
         }
         CMainFrame restarted;
         QCOMPARE(restarted.ApplicationLook(), 205u);
+    }
+
+    void theCalendarTakesThePageAboveItsCaption() {
+        CCalendarBar page;
+        page.resize(250, 400);
+        page.show();
+        QCOMPARE(page.CaptionTop(), 330);
+        QCOMPARE(page.Calendar()->geometry(), QRect(10, 10, 230, 300));
     }
 
     void refreshClearsEveryTickAndBusyKeysAreRefused() {
