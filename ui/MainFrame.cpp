@@ -28,6 +28,16 @@ namespace {
 constexpr std::string_view kGeometryKey = "MainFrameGeometry";
 constexpr std::string_view kStateKey = "MainFrameState";
 
+// One of the program's own images, at 48 and 24 pixels.
+QIcon ProgramIcon(const QString& name) {
+    QIcon icon;
+    for (const char* size : {"48", "24"}) {
+        icon.addFile(QStringLiteral(":/icons/") + name + u'-' + QLatin1String(size) +
+                     QStringLiteral(".png"));
+    }
+    return icon;
+}
+
 QByteArray ReadLayoutValue(std::string_view key) {
     const auto bytes = GetProfileBinary(profile::kSectionWorkspace, key);
     if (!bytes) {
@@ -131,29 +141,26 @@ void CMainFrame::CreateToolBar() {
     bar->setObjectName(QStringLiteral("StandardToolBar"));
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar->setIconSize(QSize(32, 32));
-    const auto button = [&](const QString& text, const QString& themeIcon,
-                            QStyle::StandardPixmap fallback, const QString& prompt,
+    const auto button = [&](const QString& text, const QString& image, const QString& prompt,
                             void (CMainFrame::*signal)()) {
         QAction* action = Command(text, prompt, signal);
-        action->setIcon(QIcon::fromTheme(themeIcon, style()->standardIcon(fallback)));
+        action->setIcon(ProgramIcon(image));
         action->setObjectName(text + QStringLiteral("Action"));
         bar->addAction(action);
         bar->addSeparator();
+        return action;
     };
-    button(QStringLiteral("New"), QStringLiteral("document-new"), QStyle::SP_FileIcon,
-           QStringLiteral("Create a new backup file"), &CMainFrame::newBackupRequested);
-    button(QStringLiteral("Open"), QStringLiteral("document-open"), QStyle::SP_DialogOpenButton,
+    button(QStringLiteral("New"), QStringLiteral("new"), QStringLiteral("Create a new backup file"),
+           &CMainFrame::newBackupRequested);
+    button(QStringLiteral("Open"), QStringLiteral("open"),
            QStringLiteral("Opens an existing backup file"), &CMainFrame::openBackupRequested);
-    button(QStringLiteral("Backup"), QStringLiteral("document-save"), QStyle::SP_DialogSaveButton,
-           QStringLiteral("Runs backup"), &CMainFrame::runBackupRequested);
-    button(QStringLiteral("Restore"), QStringLiteral("document-revert"), QStyle::SP_ArrowBack,
-           QStringLiteral("Runs restore"), &CMainFrame::runRestoreRequested);
-    button(QStringLiteral("Refresh"), QStringLiteral("view-refresh"), QStyle::SP_BrowserReload,
+    button(QStringLiteral("Backup"), QStringLiteral("backup"), QStringLiteral("Runs backup"),
+           &CMainFrame::runBackupRequested);
+    button(QStringLiteral("Restore"), QStringLiteral("restore"), QStringLiteral("Runs restore"),
+           &CMainFrame::runRestoreRequested);
+    button(QStringLiteral("Refresh"), QStringLiteral("refresh"),
            QStringLiteral("Refresh the local folders"), &CMainFrame::refreshRequested);
-    QAction* help =
-        bar->addAction(QIcon::fromTheme(QStringLiteral("help-contents"),
-                                        style()->standardIcon(QStyle::SP_DialogHelpButton)),
-                       QStringLiteral("Help"));
+    QAction* help = bar->addAction(ProgramIcon(QStringLiteral("help")), QStringLiteral("Help"));
     help->setStatusTip(QStringLiteral("Display help"));
     help->setEnabled(false);
     for (QAction* action : bar->actions()) {
@@ -237,7 +244,9 @@ void CMainFrame::CreateShortcutKeys() {
 }
 
 void CMainFrame::RestoreLayout() {
-    restoreGeometry(ReadLayoutValue(kGeometryKey));
+    if (!restoreGeometry(ReadLayoutValue(kGeometryKey))) {
+        resize(1100, 720);  // a first start; shown maximised where a window manager can
+    }
     restoreState(ReadLayoutValue(kStateKey));
 }
 
