@@ -12,6 +12,7 @@
 #include "dialogs/Prompts.h"
 #include "engine/BackupRestoreManager.h"
 #include "tests/support/TestProfile.h"
+#include "tests/support/WindowHarness.h"
 #include "ui/Commands.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
@@ -55,15 +56,6 @@ private:
     QTimer m_timer;
 };
 
-QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == text) {
-            return node->child(i);
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 class EndToEndTest : public QObject {
@@ -81,26 +73,17 @@ private slots:
         WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
         WriteProfileString(profile::kBackupFilename, "e2e");
 
-        CBackupRestoreManager engine;
-        CMainFrame frame;
-        auto* host = new CGuiHost(&frame);
-        engine.SetHost(host);
-        std::atomic<bool> backupBusy{false}, restoreBusy{false};
-        CCommands commands(engine, frame, *host, backupBusy, restoreBusy);
-        ConnectLogPane(&frame, host);
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        CCommands& commands = *window.commands;
         frame.resize(1000, 700);
         frame.show();
         DialogAnswerer answerer;
         QSignalSpy finished(&commands, &CCommands::workerFinished);
 
         // Tick the source folder in the local tree, opening the tree down to it.
-        CDirTreeCtrlEx* tree = frame.LocalTree();
-        QTreeWidgetItem* node = tree->topLevelItem(0);
-        for (const auto& part : (temp / "src").relative_path()) {
-            node->setExpanded(true);
-            node = Child(node, QString::fromStdString(part.native()));
-            QVERIFY(node);
-        }
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
         node->setCheckState(0, Qt::Checked);
 
         emit frame.runBackupRequested();
@@ -136,9 +119,7 @@ private slots:
                 lines.indexOf(QStringLiteral(" Backup finished!")));
         QVERIFY(lines.contains(QStringLiteral(" Restore finished!")));
 
-        SetLogSink({});
         SetLogEnvironment({});
-        engine.SetHost(nullptr);
     }
 
     void closingTheWindowDuringABackupKeepsTheArchiveWhole() {
@@ -154,36 +135,28 @@ private slots:
         WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
         fs::create_directories(temp / "target");
 
-        CBackupRestoreManager engine;
-        auto frame = std::make_unique<CMainFrame>();
-        auto* host = new CGuiHost(frame.get());
-        engine.SetHost(host);
-        std::atomic<bool> backupBusy{false}, restoreBusy{false};
-        CCommands commands(engine, *frame, *host, backupBusy, restoreBusy);
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        CCommands& commands = *window.commands;
         // As the application does when its window closes.
-        connect(frame.get(), &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
         DialogAnswerer answerer;
-        frame->show();
-        QTreeWidgetItem* node = frame->LocalTree()->topLevelItem(0);
-        for (const auto& part : (temp / "src").relative_path()) {
-            node->setExpanded(true);
-            node = Child(node, QString::fromStdString(part.native()));
-            QVERIFY(node);
-        }
+        frame.show();
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
         node->setCheckState(0, Qt::Checked);
 
-        emit frame->runBackupRequested();
+        emit frame.runBackupRequested();
         QVERIFY(commands.WorkerRunning());
-        frame->close();  // returns once the run has stopped
+        frame.close();  // returns once the run has stopped
         QVERIFY(!commands.WorkerRunning());
-        engine.UnloadBackupFile();
+        window.engine.UnloadBackupFile();
 
         CZipEx archive;
         QVERIFY(archive.Open(temp / "target" / "closing.tkw"));
         QVERIFY2(!archive.GetRecoveryReport().recovered, "the index was written");
         QVERIFY(archive.Verify().empty());
         SetLogEnvironment({});
-        engine.SetHost(nullptr);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "app/profile/ProfileKeys.h"
 #include "engine/BackupRestoreManager.h"
 #include "tests/support/TestProfile.h"
+#include "tests/support/WindowHarness.h"
 
 #include "ui/CalendarBar.h"
 #include "ui/Commands.h"
@@ -56,12 +57,9 @@ private slots:
 
     void refreshClearsEveryTickAndBusyKeysAreRefused() {
         test::TestProfile profile;
-        CBackupRestoreManager engine;
-        CMainFrame frame;
-        auto* host = new CGuiHost(&frame);
-        engine.SetHost(host);
-        std::atomic<bool> backupBusy{false}, restoreBusy{false};
-        CCommands commands(engine, frame, *host, backupBusy, restoreBusy);
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        CCommands& commands = *window.commands;
         frame.LocalTree()->topLevelItem(0)->setCheckState(0, Qt::Checked);
 
         QSignalSpy finished(&commands, &CCommands::workerFinished);
@@ -71,7 +69,7 @@ private slots:
         QVERIFY(!frame.LocalTree()->IsAnyChecked());
 
         // Ctrl+Shift+B while a backup runs: refused with its message.
-        backupBusy = true;
+        window.backupBusy = true;
         QString said;
         QTimer::singleShot(0, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -81,7 +79,6 @@ private slots:
         });
         commands.ShortcutKey(u'B');
         QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
-        engine.SetHost(nullptr);
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/WindowHarness.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/OutputList.h"
 #include "ui/TreeCtrlLoaded.h"
@@ -31,14 +32,7 @@ void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* node) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* node, const QString& text) {
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == text) {
-            return node->child(i);
-        }
-    }
-    return nullptr;
-}
+using test::ChildNamed;
 
 QStringList ChildTexts(QTreeWidgetItem* node) {
     QStringList texts;
@@ -57,16 +51,11 @@ private:
     // The local tree opened down to a fresh folder holding `files` (relative paths).
     QTreeWidgetItem* OpenFolder(CDirTreeCtrlEx& tree, const test::TempDir& temp) {
         tree.ReloadDrives();
-        QTreeWidgetItem* node = tree.topLevelItem(0);
-        for (const auto& part : temp.path().relative_path()) {
-            node->setExpanded(true);
-            node = Child(node, QString::fromStdString(part.native()));
-            if (node == nullptr) {
-                return nullptr;
-            }
+        QTreeWidgetItem* folder = test::OpenLocalFolder(tree, temp.path());
+        if (folder != nullptr) {
+            folder->setExpanded(true);
         }
-        node->setExpanded(true);
-        return node;
+        return folder;
     }
 
     static void Make(const test::TempDir& temp, const std::string& relative) {
@@ -89,10 +78,10 @@ private slots:
                  (QStringList{QStringLiteral("A"), QStringLiteral("b"),
                               QStringLiteral("only-hidden"), QStringLiteral("a.txt"),
                               QStringLiteral("C.txt"), QStringLiteral("z.txt")}));
-        QCOMPARE(Child(folder, QStringLiteral("only-hidden"))->childCount(), 0);
+        QCOMPARE(ChildNamed(folder, QStringLiteral("only-hidden"))->childCount(), 0);
         // A placeholder until expanded.
-        QCOMPARE(Child(folder, QStringLiteral("A"))->childCount(), 1);
-        QCOMPARE(tree.NodeFullPath(Child(folder, QStringLiteral("z.txt"))),
+        QCOMPARE(ChildNamed(folder, QStringLiteral("A"))->childCount(), 1);
+        QCOMPARE(tree.NodeFullPath(ChildNamed(folder, QStringLiteral("z.txt"))),
                  QString::fromStdString((temp / "z.txt").native()));
     }
 
@@ -105,7 +94,7 @@ private slots:
         tree.resize(600, 800);
         tree.show();
         QTreeWidgetItem* folder = OpenFolder(tree, temp);
-        QTreeWidgetItem* data = Child(folder, QStringLiteral("data"));
+        QTreeWidgetItem* data = ChildNamed(folder, QStringLiteral("data"));
         const QString dataPath = QString::fromStdString((temp / "data").native());
 
         // A folder never listed stands for itself.
@@ -120,7 +109,7 @@ private slots:
                               dataPath + QStringLiteral("/two")}));
 
         // Unticking one file leaves it out; the folder stays ticked.
-        ClickCheckBox(&tree, Child(data, QStringLiteral("one")));
+        ClickCheckBox(&tree, ChildNamed(data, QStringLiteral("one")));
         QVERIFY(CTreeCtrlBase::IsChecked(data));
         QCOMPARE(tree.BuildSelectionList(), (QStringList{dataPath + QStringLiteral("/sub"),
                                                          dataPath + QStringLiteral("/two")}));
@@ -133,11 +122,11 @@ private slots:
         tree.resize(600, 800);
         tree.show();
         QTreeWidgetItem* folder = OpenFolder(tree, temp);
-        QTreeWidgetItem* deep = Child(folder, QStringLiteral("deep"));
+        QTreeWidgetItem* deep = ChildNamed(folder, QStringLiteral("deep"));
         deep->setExpanded(true);
-        QTreeWidgetItem* er = Child(deep, QStringLiteral("er"));
+        QTreeWidgetItem* er = ChildNamed(deep, QStringLiteral("er"));
         er->setExpanded(true);
-        QTreeWidgetItem* file = Child(er, QStringLiteral("file"));
+        QTreeWidgetItem* file = ChildNamed(er, QStringLiteral("file"));
 
         ClickCheckBox(&tree, file);
         for (QTreeWidgetItem* node = file; node; node = node->parent()) {
