@@ -97,8 +97,8 @@ void CGuiHost::OpenProgress(std::string_view title, int flags) {
     RunOnGui([&] {
         delete m_progress;
         m_progress = new CProgressDialog(m_frame, Text(title), flags);
-        connect(m_progress, &QDialog::rejected, this, [this] { m_cancelled = true; });
-        m_progress->setAttribute(Qt::WA_DeleteOnClose, false);
+        connect(m_progress, &CProgressDialog::cancelRequested, this,
+                [this] { m_cancelled = true; });
         m_progress->show();
     });
 }

@@ -25,15 +25,17 @@ CProgressDialog::CProgressDialog(QWidget* parent, const QString& title, int flag
     layout->addWidget(m_label);
     layout->addWidget(m_bar);
     layout->addWidget(m_cancel, 0, Qt::AlignRight);
-    connect(m_cancel, &QPushButton::clicked, this, [this] {
-        m_cancelled = true;
-        m_cancel->setEnabled(false);
-    });
+    m_cancel->setObjectName(QStringLiteral("Cancel"));
+    connect(m_cancel, &QPushButton::clicked, this, &CProgressDialog::Cancel);
+}
+
+void CProgressDialog::Cancel() {
+    m_cancel->setEnabled(false);
+    emit cancelRequested();
 }
 
 void CProgressDialog::reject() {
-    m_cancelled = true;
-    m_cancel->setEnabled(false);
+    Cancel();  // the dialog stays until the run has stopped
 }
 
 void CProgressDialog::SetLine(const QString& text) {

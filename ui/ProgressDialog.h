@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <atomic>
 
 class QLabel;
 class QProgressBar;
@@ -10,16 +9,19 @@ class QPushButton;
 namespace tkw {
 
 // The progress dialog of a run: a title, one line of text shortened in the middle to fit, an
-// optional progress bar and a Cancel button. Cancel only sets a flag, which the worker reads.
+// optional progress bar and a Cancel button. Cancel (the button, Escape or the close box) only
+// says so through cancelRequested; the host turns that into the flag the worker reads.
 class CProgressDialog : public QDialog {
     Q_OBJECT
 public:
     // `flags` as the engine passes them: 21 (a backup) shows no progress bar.
     CProgressDialog(QWidget* parent, const QString& title, int flags);
 
-    bool HasUserCancelled() const { return m_cancelled.load(); }
     void SetLine(const QString& text);
     void SetProgress(quint64 completed, quint64 total);
+
+signals:
+    void cancelRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -27,8 +29,8 @@ protected:
 
 private:
     void UpdateLine();
+    void Cancel();
 
-    std::atomic<bool> m_cancelled{false};
     QString m_line;
     QLabel* m_label;
     QProgressBar* m_bar;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
+#include "ui/ProgressDialog.h"
 
 namespace tkw {
 
@@ -45,6 +47,26 @@ private slots:
         }
         CMainFrame restarted;
         QCOMPARE(restarted.ApplicationLook(), 205u);
+    }
+
+    void theProgressDialogsCancelReachesTheRun() {
+        test::TestProfile profile;
+        test::WindowHarness window;
+        for (const bool byEscape : {false, true}) {
+            window.host->OpenProgress("Running backup ...", IEngineHost::kProgressBackup);
+            QVERIFY(!window.host->HasUserCancelled());
+            auto* dialog = window.frame->findChild<CProgressDialog*>();
+            QVERIFY(dialog);
+            if (byEscape) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("Cancel")),
+                                  Qt::LeftButton);
+            }
+            QVERIFY(window.host->HasUserCancelled());
+            QVERIFY2(dialog->isVisible(), "the dialog stays until the run closes it");
+            window.host->CloseProgress();
+        }
     }
 
     void theCalendarTakesThePageAboveItsCaption() {
