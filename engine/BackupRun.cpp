@@ -1,16 +1,15 @@
 // The backup run: the selection becomes items of the open backup, file by file, each decision a
 // log line.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "app/logger/Logger.h"
 #include "app/profile/ProfileKeys.h"
+#include "components/utils/FolderEntries.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
@@ -116,25 +115,16 @@ void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder) {
         return;
     }
     // The entries are taken in the order the file system gives them; sub-folders are walked
-    // first, depth first, then the folder's own files. The folder is closed before descending,
-    // so deep trees cannot run out of descriptors.
-    std::vector<fs::path> folders;
-    std::vector<fs::path> files;
-    DIR* directory = ::opendir(folder.c_str());
-    if (directory == nullptr) {
+    // first, depth first, then the folder's own files.
+    const auto entries = ReadFolderEntries(folder);
+    if (!entries) {
         return;  // a folder that cannot be listed contributes nothing
     }
-    while (const dirent* entry = ::readdir(directory)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const fs::path path = folder / name;
-        const bool isFolder =
-            entry->d_type == DT_DIR || (entry->d_type == DT_UNKNOWN && IsRealDirectory(path));
-        (isFolder ? folders : files).push_back(path);
+    std::vector<fs::path> folders;
+    std::vector<fs::path> files;
+    for (const FolderEntry& entry : *entries) {
+        (entry.isFolder ? folders : files).push_back(folder / entry.name);
     }
-    ::closedir(directory);
     for (const fs::path& subfolder : folders) {
         BackupFolder(run, subfolder);
     }
@@ -175,8 +165,7 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
     }
     // As on Windows, where the test looks at the drive's read-only attribute and not at who may
     // write to it: a volume mounted read-only fails, whoever runs the backup.
-    struct statvfs volume {};
-    if (::statvfs(path.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+    if (VolumeIsReadOnly(path).value_or(false)) {
         WriteTimedLine(" Skipped--File " + quoted + " ! You cannot write files on " +
                        GetDriveOfPath(path).native() + " drive !");
         ++counters.skipped;

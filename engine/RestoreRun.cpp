@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,9 +28,7 @@ constexpr auto kFirstFileExistsWait = std::chrono::milliseconds(4000);
 // when it does not exist yet, its nearest existing ancestor) lets us create entries.
 bool CanWriteIn(const fs::path& folder) {
     const fs::path existing = NearestExistingAncestor(folder);
-    struct statvfs volume {};
-    return ::statvfs(existing.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) == 0 &&
-           ::access(existing.c_str(), W_OK) == 0;
+    return VolumeIsReadOnly(existing) == false && ::access(existing.c_str(), W_OK) == 0;
 }
 
 // Whether deleting the file at `path` would succeed, without deleting it: the old file stays

@@ -1,12 +1,12 @@
 #include "ui/DirTreeCtrl.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QFile>
 #include <algorithm>
 
+#include "components/utils/FolderEntries.h"
 #include "ui/NodeIcons.h"
 
 namespace tkw {
@@ -18,30 +18,16 @@ struct Entry {
     bool hidden;
 };
 
-// The entries of a folder, without "." and "..". Links are never followed: a link to a folder is
-// listed as a file.
+// The entries of a folder; links are never followed, so a link to a folder is listed as a file.
 std::vector<Entry> ReadFolder(const QString& path) {
     std::vector<Entry> entries;
-    const QByteArray native = QFile::encodeName(path);
-    DIR* directory = ::opendir(native.constData());
-    if (directory == nullptr) {
-        return entries;
+    const std::filesystem::path folder = QFile::encodeName(path).toStdString();
+    for (const FolderEntry& entry :
+         ReadFolderEntries(folder).value_or(std::vector<FolderEntry>{})) {
+        entries.push_back(
+            {QFile::decodeName(QByteArray::fromStdString((folder / entry.name).native())),
+             entry.isFolder, entry.name.front() == '.'});
     }
-    while (const dirent* entry = ::readdir(directory)) {
-        const QByteArray name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const QByteArray full =
-            native.endsWith('/') ? QByteArray(native + name) : QByteArray(native + '/' + name);
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat status {};
-            isFolder = ::lstat(full.constData(), &status) == 0 && S_ISDIR(status.st_mode);
-        }
-        entries.push_back({QFile::decodeName(full), isFolder, name.startsWith('.')});
-    }
-    ::closedir(directory);
     return entries;
 }
 
@@ -68,11 +54,16 @@ bool CDirTreeCtrl::ReloadDrives() {
 }
 
 QTreeWidgetItem* CDirTreeCtrl::InsertPathNode(QTreeWidgetItem* parent, const QString& path) {
-    auto* node = new QTreeWidgetItem();
-    node->setText(0, LastComponent(path));
     struct stat status {};
     const bool isFolder =
         ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return InsertNode(parent, path, isFolder);
+}
+
+QTreeWidgetItem* CDirTreeCtrl::InsertNode(QTreeWidgetItem* parent, const QString& path,
+                                          bool isFolder) {
+    auto* node = new QTreeWidgetItem();
+    node->setText(0, LastComponent(path));
     node->setIcon(0, isFolder ? FolderIcon() : IconForFileName(node->text(0)));
     MakeCheckable(node);
     if (parent == nullptr) {
@@ -113,20 +104,8 @@ bool CDirTreeCtrl::HasListableEntry(const QString& path) {
 }
 
 void CDirTreeCtrl::SortAscendingNoCase(QStringList& paths) {
-    std::stable_sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) {
-        // Only A to Z fold; every other character compares by its code unit.
-        const auto fold = [](QChar c) {
-            return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c;
-        };
-        const qsizetype n = std::min(a.size(), b.size());
-        for (qsizetype i = 0; i < n; ++i) {
-            const QChar x = fold(a[i]), y = fold(b[i]);
-            if (x != y) {
-                return x < y;
-            }
-        }
-        return a.size() < b.size();
-    });
+    std::stable_sort(paths.begin(), paths.end(),
+                     [](const QString& a, const QString& b) { return CompareNoCase(a, b) < 0; });
 }
 
 void CDirTreeCtrl::ListFolder(QTreeWidgetItem* node, const QString& path) {
@@ -138,7 +117,7 @@ void CDirTreeCtrl::ListFolder(QTreeWidgetItem* node, const QString& path) {
     setUpdatesEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (const QString& folder : folders) {
-        QTreeWidgetItem* child = InsertPathNode(node, folder);
+        QTreeWidgetItem* child = InsertNode(node, folder, true);
         if (child != nullptr && HasListableEntry(folder)) {
             AddPlaceholder(child);
         }
@@ -146,7 +125,7 @@ void CDirTreeCtrl::ListFolder(QTreeWidgetItem* node, const QString& path) {
     if (m_showFiles) {
         SortAscendingNoCase(files);
         for (const QString& file : files) {
-            InsertPathNode(node, file);
+            InsertNode(node, file, false);
         }
     }
     QApplication::restoreOverrideCursor();

@@ -28,6 +28,8 @@ public:
     static void SortAscendingNoCase(QStringList& paths);
 
 private:
+    // A node whose kind the caller already knows (a listing knows it from the folder's entries).
+    QTreeWidgetItem* InsertNode(QTreeWidgetItem* parent, const QString& path, bool isFolder);
     void OnExpanded(QTreeWidgetItem* node);
     void ListFolder(QTreeWidgetItem* node, const QString& path);
     void AddPlaceholder(QTreeWidgetItem* node);

@@ -27,6 +27,10 @@ public:
     void ExpandAll();
     void CollapseAll();
 
+    // The trees' alphabetical order: the letters A to Z fold to a to z, every other character
+    // compares by its code unit. Negative, zero or positive.
+    static int CompareNoCase(const QString& a, const QString& b);
+
     static bool IsChecked(const QTreeWidgetItem* node) {
         return node->checkState(0) == Qt::Checked;
     }

@@ -10,19 +10,6 @@
 namespace tkw {
 namespace {
 
-// The sibling order of the tree (CompareNodeLabels), without converting the texts.
-int CompareLabels(const QString& a, const QString& b) {
-    const auto fold = [](QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; };
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar x = fold(a[i]), y = fold(b[i]);
-        if (x != y) {
-            return x < y ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 QStringList LabelsOf(const QString& path) {
     QStringList labels;
     for (const std::string& label : NodeLabels(path.toStdString())) {
@@ -78,7 +65,7 @@ QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const QS
     while (low < high) {
         const int middle = (low + high) / 2;
         const QTreeWidgetItem* sibling = parent ? parent->child(middle) : topLevelItem(middle);
-        if (CompareLabels(text, sibling->text(0)) < 0) {
+        if (CompareNoCase(text, sibling->text(0)) < 0) {
             high = middle;
         } else {
             low = middle + 1;

@@ -106,6 +106,14 @@ fs::path GetDriveOfPath(const fs::path& path) {
     return FindMountPoint(ReadMountTable(), resolved);
 }
 
+std::optional<bool> VolumeIsReadOnly(const fs::path& path) {
+    struct statvfs info {};
+    if (::statvfs(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return (info.f_flag & ST_RDONLY) != 0;
+}
+
 std::uint64_t MyGetDiskFreeSpaceExHelper(const fs::path& path) {
     // The path itself first: asked once per file during a backup, it nearly always exists.
     struct statvfs info {};

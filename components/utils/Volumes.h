@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ std::filesystem::path GetDriveOfPath(const std::filesystem::path& path);
 // of symbolic links.
 std::filesystem::path FindMountPoint(const std::vector<MountEntry>& mounts,
                                      const std::filesystem::path& resolvedPath);
+
+// Whether the volume holding `path` is mounted read-only; nothing when it cannot be queried. This
+// is what a drive's "cannot be written" means here: the volume, not who may write to it.
+std::optional<bool> VolumeIsReadOnly(const std::filesystem::path& path);
 
 // Bytes an unprivileged writer may still use on the volume of `path` (its nearest existing
 // ancestor's for a path that does not exist yet); 0 when the volume cannot be queried.
