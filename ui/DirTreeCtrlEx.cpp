@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QMenu>
 
-#include "components/utils/StringUtils.h"
-
 namespace tkw {
 namespace {
 
@@ -15,16 +13,10 @@ bool IsFolder(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-QString Quoted(const QString& text) {
-    return QString::fromStdString(INTRE_GHILIMELE(text.toStdString()));
-}
-
 }  // namespace
 
 CDirTreeCtrlEx::CDirTreeCtrlEx(QWidget* parent) : CDirTreeCtrl(parent) {
     setObjectName(QStringLiteral("LocalFoldersTree"));
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, &CDirTreeCtrlEx::ShowContextMenu);
 }
 
 QStringList CDirTreeCtrlEx::BuildSelectionList() const {
@@ -49,32 +41,16 @@ QStringList CDirTreeCtrlEx::BuildSelectionList() const {
 }
 
 QMenu* CDirTreeCtrlEx::CreateContextMenu(QTreeWidgetItem* node) {
-    auto* menu = new QMenu(this);
-    connect(menu->addAction(QStringLiteral("Check All")), &QAction::triggered, this,
-            &CDirTreeCtrlEx::CheckAll);
-    connect(menu->addAction(QStringLiteral("Uncheck All")), &QAction::triggered, this,
-            &CDirTreeCtrlEx::UncheckAll);
-    menu->addSeparator();
+    QMenu* menu = StartContextMenu();
     connect(menu->addAction(QStringLiteral("Collapse All")), &QAction::triggered, this,
             &CDirTreeCtrlEx::CollapseAll);
     if (node != nullptr) {
         setCurrentItem(node);
         if (node->childCount() > 0) {
-            const bool expanded = node->isExpanded();
-            QAction* only = menu->addAction(
-                (expanded ? QStringLiteral("Collapse Only ") : QStringLiteral("Expand Only ")) +
-                Quoted(node->text(0)));
-            connect(only, &QAction::triggered, this,
-                    [node, expanded] { node->setExpanded(!expanded); });
+            AddExpandOrCollapseOnly(menu, node);
         }
     }
     return menu;
-}
-
-void CDirTreeCtrlEx::ShowContextMenu(const QPoint& position) {
-    QMenu* menu = CreateContextMenu(itemAt(position));
-    menu->exec(viewport()->mapToGlobal(position));
-    delete menu;
 }
 
 }  // namespace tkw

@@ -18,12 +18,9 @@ public:
     // its ticked contents; no path twice.
     QStringList BuildSelectionList() const;
 
-    // The right-button menu for a node (or none): Check All, Uncheck All, Collapse All, and for a
-    // node with children Collapse Only or Expand Only. The caller owns it.
-    QMenu* CreateContextMenu(QTreeWidgetItem* node);
-
-private:
-    void ShowContextMenu(const QPoint& position);
+    // Check All, Uncheck All, Collapse All, and for a node with children Collapse Only or Expand
+    // Only.
+    QMenu* CreateContextMenu(QTreeWidgetItem* node) override;
 };
 
 }  // namespace tkw

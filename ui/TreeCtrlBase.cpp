@@ -1,6 +1,9 @@
 #include "ui/TreeCtrlBase.h"
 
+#include <QMenu>
 #include <QMouseEvent>
+
+#include "components/utils/StringUtils.h"
 
 namespace tkw {
 
@@ -10,6 +13,32 @@ CTreeCtrlBase::CTreeCtrlBase(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragDropMode(QAbstractItemView::NoDragDrop);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &CTreeCtrlBase::ShowContextMenu);
+}
+
+QMenu* CTreeCtrlBase::StartContextMenu() {
+    auto* menu = new QMenu(this);
+    connect(menu->addAction(QStringLiteral("Check All")), &QAction::triggered, this,
+            &CTreeCtrlBase::CheckAll);
+    connect(menu->addAction(QStringLiteral("Uncheck All")), &QAction::triggered, this,
+            &CTreeCtrlBase::UncheckAll);
+    menu->addSeparator();
+    return menu;
+}
+
+void CTreeCtrlBase::AddExpandOrCollapseOnly(QMenu* menu, QTreeWidgetItem* node) {
+    const bool expanded = node->isExpanded();
+    const QString quoted = QString::fromStdString(INTRE_GHILIMELE(node->text(0).toStdString()));
+    QAction* only = menu->addAction(
+        (expanded ? QStringLiteral("Collapse Only ") : QStringLiteral("Expand Only ")) + quoted);
+    connect(only, &QAction::triggered, this, [node, expanded] { node->setExpanded(!expanded); });
+}
+
+void CTreeCtrlBase::ShowContextMenu(const QPoint& position) {
+    QMenu* menu = CreateContextMenu(itemAt(position));
+    menu->exec(viewport()->mapToGlobal(position));
+    delete menu;
 }
 
 int CTreeCtrlBase::CompareNoCase(const QString& a, const QString& b) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QTreeWidget>
+
+class QMenu;
 #include <vector>
 
 namespace tkw {
@@ -31,6 +33,9 @@ public:
     // compares by its code unit. Negative, zero or positive.
     static int CompareNoCase(const QString& a, const QString& b);
 
+    // The right-button menu for a node (or none); the caller owns it.
+    virtual QMenu* CreateContextMenu(QTreeWidgetItem* node) = 0;
+
     static bool IsChecked(const QTreeWidgetItem* node) {
         return node->checkState(0) == Qt::Checked;
     }
@@ -38,6 +43,11 @@ public:
     static void MakeCheckable(QTreeWidgetItem* node);
 
 protected:
+    // The menus' shared pieces: "Check All", "Uncheck All" and a separator to start with; for a
+    // node with children "Expand Only" or "Collapse Only" with its quoted name.
+    QMenu* StartContextMenu();
+    void AddExpandOrCollapseOnly(QMenu* menu, QTreeWidgetItem* node);
+
     // A click that toggled a node's check box: tick the ancestors and the subtree, or untick the
     // subtree.
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -45,6 +55,7 @@ protected:
 
 private:
     void ApplyToAll(Action action);
+    void ShowContextMenu(const QPoint& position);
     void SpreadAfterClick(QTreeWidgetItem* node, Qt::CheckState before);
 };
 

@@ -3,7 +3,6 @@
 #include <QMenu>
 #include <QPainter>
 
-#include "components/utils/StringUtils.h"
 #include "engine/TreeOrder.h"
 #include "ui/NodeIcons.h"
 
@@ -23,8 +22,6 @@ QStringList LabelsOf(const QString& path) {
 CTreeCtrlLoaded::CTreeCtrlLoaded(QWidget* parent) : CTreeCtrlBase(parent) {
     setObjectName(QStringLiteral("LoadedBackupTree"));
     m_images.append(FolderIcon());
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, &CTreeCtrlLoaded::ShowContextMenu);
 }
 
 QString CTreeCtrlLoaded::Key(const QStringList& labels) {
@@ -138,12 +135,7 @@ std::vector<int> CTreeCtrlLoaded::GetCheckedItemIndexes() const {
 }
 
 QMenu* CTreeCtrlLoaded::CreateContextMenu(QTreeWidgetItem* node) {
-    auto* menu = new QMenu(this);
-    connect(menu->addAction(QStringLiteral("Check All")), &QAction::triggered, this,
-            &CTreeCtrlLoaded::CheckAll);
-    connect(menu->addAction(QStringLiteral("Uncheck All")), &QAction::triggered, this,
-            &CTreeCtrlLoaded::UncheckAll);
-    menu->addSeparator();
+    QMenu* menu = StartContextMenu();
     connect(menu->addAction(QStringLiteral("Expand All")), &QAction::triggered, this,
             &CTreeCtrlLoaded::ExpandAll);
     connect(menu->addAction(QStringLiteral("Collapse All")), &QAction::triggered, this,
@@ -151,24 +143,11 @@ QMenu* CTreeCtrlLoaded::CreateContextMenu(QTreeWidgetItem* node) {
     menu->addSeparator();
     if (node != nullptr) {
         setCurrentItem(node);
-        if (ItemData(node) == 0 && node->childCount() > 0) {
-            const bool expanded = node->isExpanded();
-            const QString quoted =
-                QString::fromStdString(INTRE_GHILIMELE(node->text(0).toStdString()));
-            QAction* only = menu->addAction(
-                (expanded ? QStringLiteral("Collapse Only ") : QStringLiteral("Expand Only ")) +
-                quoted);
-            connect(only, &QAction::triggered, this,
-                    [node, expanded] { node->setExpanded(!expanded); });
+        if (ItemData(node) == 0 && node->childCount() > 0) {  // a folder node
+            AddExpandOrCollapseOnly(menu, node);
         }
     }
     return menu;
-}
-
-void CTreeCtrlLoaded::ShowContextMenu(const QPoint& position) {
-    QMenu* menu = CreateContextMenu(itemAt(position));
-    menu->exec(viewport()->mapToGlobal(position));
-    delete menu;
 }
 
 CChildView::CChildView(QWidget* parent) : QWidget(parent), m_tree(new CTreeCtrlLoaded(this)) {

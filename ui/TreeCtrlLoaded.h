@@ -38,7 +38,9 @@ public:
     // Deletes every node and resets the image list to the folder image alone.
     void ResetAll();
 
-    QMenu* CreateContextMenu(QTreeWidgetItem* node);
+    // Check All, Uncheck All, Expand All, Collapse All, and for a folder node Collapse Only or
+    // Expand Only.
+    QMenu* CreateContextMenu(QTreeWidgetItem* node) override;
 
 signals:
     void nodesChanged();
@@ -46,7 +48,6 @@ signals:
 private:
     QTreeWidgetItem* InsertSorted(QTreeWidgetItem* parent, const QString& text, int image);
     static QString Key(const QStringList& labels);
-    void ShowContextMenu(const QPoint& position);
 
     QList<QIcon> m_images;
     QHash<QString, QTreeWidgetItem*> m_byPath;  // the lookup by path, instead of a walk
