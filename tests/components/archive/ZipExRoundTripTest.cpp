@@ -136,6 +136,31 @@ TEST_F(ZipExRoundTrip, AppendingAfterReopenContinuesAfterTheLastItem) {
     EXPECT_TRUE(ReadFileBytes(m_temp / "third") == ReadFileBytes(Source("random.bin")));
 }
 
+TEST_F(ZipExRoundTrip, AFlushedArchiveIsCompleteOnDiskAndStillTakesItems) {
+    CZipEx zip;
+    ASSERT_EQ(zip.CreateZip(m_archive), 1);
+    ASSERT_EQ(zip.AddFile(Source("one byte"), "/first"), 1);
+    ASSERT_EQ(zip.Flush(), 1);
+    // What is on disk now opens through its index, as after a close.
+    const fs::path copy = m_temp / "copy.tkw";
+    fs::copy_file(m_archive, copy);
+    {
+        CZipEx reader;
+        ASSERT_EQ(reader.Open(copy), 1);
+        EXPECT_FALSE(reader.GetRecoveryReport().recovered);
+        EXPECT_EQ(reader.GetNrOfFiles(), 1);
+    }
+    // Adding replaces that index; closing writes the new one.
+    ASSERT_EQ(zip.AddFile(Source("random.bin"), "/second"), 1);
+    ASSERT_EQ(zip.GetItemFile(1, m_temp / "second"), 1) << zip.GetLastError();
+    ASSERT_EQ(zip.Close(), 1);
+    ASSERT_EQ(zip.Open(m_archive), 1);
+    EXPECT_FALSE(zip.GetRecoveryReport().recovered);
+    ASSERT_EQ(zip.GetNrOfFiles(), 2);
+    EXPECT_EQ(zip.GetItemFileName(1), "/second");
+    EXPECT_TRUE(zip.Verify().empty());
+}
+
 TEST_F(ZipExRoundTrip, CreatingReplacesAFileAndGivesOnlyTheOwnerAccess) {
     WriteFileBytes(m_archive, std::string(100000, 'x'));
     CZipEx zip;
