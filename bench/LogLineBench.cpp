@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/logger/Logger.h"
-#include "app/settings/QtProfileStore.h"
+#include "bench/BenchEnvironment.h"
 #include "bench/RatioReporter.h"
 
 namespace {
@@ -22,35 +22,20 @@ const std::string kLine =
     "2026-12-10 03:22:41 Succeeded--Add file \"/usr/share/doc/libqt6core6/changelog.Debian.gz\" "
     "to backup file\r\n";
 
-// A folder of its own for the logs and the settings of one run.
-struct BenchFolder {
-    BenchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-bench-XXXXXX").native();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~BenchFolder() { fs::remove_all(path); }
-    fs::path path;
-};
+using BenchFolder = tkw::bench::BenchEnvironment;
 
 void TarnwickLogLine(benchmark::State& state) {
-    BenchFolder folder;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromStdString(folder.path.native()));
-    tkw::CQtProfileStore store;
-    tkw::SetProfileStore(&store);
-    tkw::SetLogEnvironment({folder.path / "logs", nullptr});
+    BenchFolder environment("tarnwick-log-bench");
     const tkw::CLogger logger;
     for (auto _ : state) {
         logger.Write(kLine);
     }
-    tkw::SetLogEnvironment({});
-    tkw::SetProfileStore(nullptr);
 }
 
 // The floor: the same bytes to a file that stays open.
 void PeerWriteToOpenFile(benchmark::State& state) {
-    BenchFolder folder;
-    const int fd = ::open((folder.path / "log.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    BenchFolder folder("tarnwick-log-bench");
+    const int fd = ::open((folder.folder / "log.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     for (auto _ : state) {
         benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));
     }
@@ -59,8 +44,8 @@ void PeerWriteToOpenFile(benchmark::State& state) {
 
 // The system calls alone of a per-line open, write and close.
 void PeerOpenWriteClose(benchmark::State& state) {
-    BenchFolder folder;
-    const fs::path file = folder.path / "log.txt";
+    BenchFolder folder("tarnwick-log-bench");
+    const fs::path file = folder.folder / "log.txt";
     for (auto _ : state) {
         const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));
@@ -70,8 +55,8 @@ void PeerOpenWriteClose(benchmark::State& state) {
 
 // What a sync to the disk per line would add.
 void PeerOpenWriteSyncClose(benchmark::State& state) {
-    BenchFolder folder;
-    const fs::path file = folder.path / "log.txt";
+    BenchFolder folder("tarnwick-log-bench");
+    const fs::path file = folder.folder / "log.txt";
     for (auto _ : state) {
         const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         benchmark::DoNotOptimize(::write(fd, kLine.data(), kLine.size()));

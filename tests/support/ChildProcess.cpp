@@ -95,7 +95,7 @@ std::optional<std::string> ChildProcess::WaitForReadyLine(std::chrono::seconds l
             return std::nullopt;
         }
         if (fds[1].revents != 0) {
-            DrainStandardError();  // keep the child from blocking on a full pipe
+            ReadMoreOutput();  // keep the child from blocking on a full pipe
         }
         if (fds[0].revents == 0) {
             continue;
@@ -113,16 +113,10 @@ std::optional<std::string> ChildProcess::WaitForReadyLine(std::chrono::seconds l
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text) {
-    char buffer[4096];
     while (m_stderr.find(text) == std::string::npos) {
-        const ssize_t n = ::read(m_stderrFd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+        if (!ReadMoreOutput()) {
             return false;
         }
-        m_stderr.append(buffer, static_cast<std::size_t>(n));
     }
     return true;
 }
@@ -131,11 +125,18 @@ void ChildProcess::Signal(int signal) {
     ::kill(m_pid, signal);
 }
 
-void ChildProcess::DrainStandardError() {
+bool ChildProcess::ReadMoreOutput() {
     char buffer[4096];
-    const ssize_t n = ::read(m_stderrFd, buffer, sizeof buffer);
-    if (n > 0) {
+    while (true) {
+        const ssize_t n = ::read(m_stderrFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;  // the child closed it (ended), or the pipe failed
+        }
         m_stderr.append(buffer, static_cast<std::size_t>(n));
+        return true;
     }
 }
 
@@ -144,15 +145,7 @@ int ChildProcess::Wait() {
         return *m_exitCode;
     }
     // Read standard error to its end (the child closes it when it ends).
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(m_stderrFd, buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno != EINTR) {
-            break;
-        }
-        if (n > 0) {
-            m_stderr.append(buffer, static_cast<std::size_t>(n));
-        }
+    while (ReadMoreOutput()) {
     }
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {

@@ -49,7 +49,8 @@ public:
     pid_t pid() const { return m_pid; }
 
 private:
-    void DrainStandardError();
+    // Appends what the child wrote next; false once the pipe is closed.
+    bool ReadMoreOutput();
 
     pid_t m_pid = -1;
     int m_stderrFd = -1;
