@@ -77,15 +77,10 @@ std::optional<RecordReader::Header> RecordReader::ReadHeader(std::uint64_t offse
     return header;
 }
 
-std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::uint64_t limit) {
-    limit = std::min(limit, m_fileSize);
-    const auto header = ReadHeader(offset, limit);
-    if (!header) {
-        return std::nullopt;
-    }
-    std::uint64_t position = header->dataOffset;
-    std::uint64_t original = 0;
-    std::uint32_t chunks = 0;
+std::optional<RecordReader::ChunkWalk> RecordReader::WalkChunks(std::uint64_t position,
+                                                                std::uint64_t limit,
+                                                                const ChunkVisitor& visit) {
+    ChunkWalk walk;
     std::string bytes;
     while (true) {
         if (limit - position < kChunkHeaderSize ||
@@ -98,21 +93,42 @@ std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::u
         }
         position += kChunkHeaderSize;
         if (chunk->IsEnd()) {
-            break;
+            walk.trailerOffset = position;
+            return walk;
         }
-        if (limit - position < chunk->stored) {
+        if (limit - position < chunk->stored ||
+            (visit && !visit(position, chunk->stored, chunk->original))) {
             return std::nullopt;
         }
         position += chunk->stored;
-        original += chunk->original;
-        ++chunks;
+        walk.original += chunk->original;
+        ++walk.chunks;
     }
-    if (limit - position < kTrailerSize || !ReadExactAt(m_fd, position, kTrailerSize, bytes)) {
+}
+
+std::optional<Trailer> RecordReader::ReadTrailer(std::uint64_t recordOffset, const ChunkWalk& walk,
+                                                 std::uint32_t headerCheck) {
+    std::string bytes;
+    if (!ReadExactAt(m_fd, walk.trailerOffset, kTrailerSize, bytes)) {
         return std::nullopt;
     }
-    const auto trailer = DecodeTrailer(bytes, header->check);
-    if (!trailer || trailer->chunkCount != chunks || trailer->originalSize != original ||
-        trailer->lengthBeforeTrailer != position - offset) {
+    auto trailer = DecodeTrailer(bytes, headerCheck);
+    if (!trailer || trailer->chunkCount != walk.chunks || trailer->originalSize != walk.original ||
+        trailer->lengthBeforeTrailer != walk.trailerOffset - recordOffset) {
+        return std::nullopt;
+    }
+    return trailer;
+}
+
+std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::uint64_t limit) {
+    limit = std::min(limit, m_fileSize);
+    const auto header = ReadHeader(offset, limit);
+    if (!header) {
+        return std::nullopt;
+    }
+    const auto walk = WalkChunks(header->dataOffset, limit, {});
+    if (!walk || limit - walk->trailerOffset < kTrailerSize ||
+        !ReadTrailer(offset, *walk, header->check)) {
         return std::nullopt;
     }
     ItemInfo item;
@@ -123,9 +139,9 @@ std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::u
     item.mtimeNanoseconds = header->fixed.mtimeNanoseconds;
     item.uid = header->fixed.uid;
     item.gid = header->fixed.gid;
-    item.size = original;
+    item.size = walk->original;
     item.recordOffset = offset;
-    item.recordLength = position + kTrailerSize - offset;
+    item.recordLength = walk->trailerOffset + kTrailerSize - offset;
     return item;
 }
 
@@ -200,52 +216,30 @@ bool RecordReader::ReadData(const ItemInfo& item, const Sink& sink, std::string&
     }
     std::unique_ptr<XXH3_state_t, HashStateDeleter> hash(XXH3_createState());
     XXH3_128bits_reset(hash.get());
-    std::uint64_t position = header->dataOffset;
-    std::uint64_t original = 0;
-    std::uint32_t chunks = 0;
-    std::string bytes;
-    while (true) {
-        if (end - position < kChunkHeaderSize ||
-            !ReadExactAt(m_fd, position, kChunkHeaderSize, bytes)) {
+    const auto walk =
+        WalkChunks(header->dataOffset, end,
+                   [&](std::uint64_t offset, std::uint32_t stored, std::uint32_t original) {
+                       return DecodeFrame(offset, stored, original, sink, hash.get(), error);
+                   });
+    if (!walk) {
+        if (error.empty()) {
             error = "damaged chunk header";
-            return false;
         }
-        const auto chunk = DecodeChunkHeader(bytes);
-        if (!chunk) {
-            error = "damaged chunk header";
-            return false;
-        }
-        position += kChunkHeaderSize;
-        if (chunk->IsEnd()) {
-            break;
-        }
-        if (end - position < chunk->stored ||
-            !DecodeFrame(position, chunk->stored, chunk->original, sink, hash.get(), error)) {
-            if (error.empty()) {
-                error = "damaged chunk header";
-            }
-            return false;
-        }
-        position += chunk->stored;
-        original += chunk->original;
-        ++chunks;
+        return false;
     }
-    if (end - position != kTrailerSize || !ReadExactAt(m_fd, position, kTrailerSize, bytes)) {
+    const auto trailer = end - walk->trailerOffset == kTrailerSize
+                             ? ReadTrailer(item.recordOffset, *walk, header->check)
+                             : std::nullopt;
+    if (!trailer) {
         error = "damaged item trailer";
         return false;
     }
-    const auto trailer = DecodeTrailer(bytes, header->check);
     const XXH128_hash_t digest = XXH3_128bits_digest(hash.get());
-    if (!trailer || trailer->chunkCount != chunks || trailer->originalSize != original ||
-        trailer->lengthBeforeTrailer != position - item.recordOffset) {
-        error = "damaged item trailer";
-        return false;
-    }
     if (trailer->hash != Hash128{digest.low64, digest.high64}) {
         error = "checksum mismatch: the item's data is damaged";
         return false;
     }
-    if (original != item.size) {
+    if (walk->original != item.size) {
         error = "the item's size does not match the archive's index";
         return false;
     }

@@ -43,6 +43,23 @@ private:
         std::uint64_t dataOffset;
     };
     std::optional<Header> ReadHeader(std::uint64_t offset, std::uint64_t limit);
+
+    // Where a record's chunks end and what they add up to.
+    struct ChunkWalk {
+        std::uint64_t trailerOffset = 0;
+        std::uint64_t original = 0;
+        std::uint32_t chunks = 0;
+    };
+    // Gets each data chunk's offset and lengths; false stops the walk.
+    using ChunkVisitor =
+        std::function<bool(std::uint64_t offset, std::uint32_t stored, std::uint32_t original)>;
+    // Follows the chunk headers from `position` to the end marker, everything inside `limit`;
+    // nothing when a header is damaged, a chunk passes the limit or the visitor stops.
+    std::optional<ChunkWalk> WalkChunks(std::uint64_t position, std::uint64_t limit,
+                                        const ChunkVisitor& visit);
+    // The trailer after the chunks, when its check holds and it agrees with the walk.
+    std::optional<Trailer> ReadTrailer(std::uint64_t recordOffset, const ChunkWalk& walk,
+                                       std::uint32_t headerCheck);
     bool DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::uint32_t original,
                      const Sink& sink, void* hashState, std::string& error);
 
