@@ -25,9 +25,14 @@ std::vector<std::string> GetParametersOfCurrentProcess() {
 }
 
 std::filesystem::path GetProgramPath() {
-    std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : path;
+    // Asked for every log line (the log folder lies beside the program); the answer cannot change
+    // while the process runs.
+    static const std::filesystem::path path = [] {
+        std::error_code error;
+        auto link = std::filesystem::read_symlink("/proc/self/exe", error);
+        return error ? std::filesystem::path() : link;
+    }();
+    return path;
 }
 
 std::filesystem::path GetProgramDirectory() {
