@@ -35,8 +35,10 @@ const std::map<std::string, std::string> kUsage = {
      "  folder and name). An existing backup file is appended to with --append or replaced\n"
      "  with --overwrite. SIGINT or SIGTERM cancels at the next file.\n"},
     {"list",
-     "usage: tarnwick-cli list FILE\n"
-     "  Prints one line per item: index, size in bytes, name, separated by tabs.\n"},
+     "usage: tarnwick-cli list [-0] FILE\n"
+     "  Prints one line per item: index, size in bytes, name, separated by tabs. Control\n"
+     "  characters and backslashes in names are escaped (\\t, \\n, \\\\, \\xHH); with -0 the\n"
+     "  names alone are printed as they are, each ended by a NUL byte.\n"},
     {"restore",
      "usage: tarnwick-cli restore FILE [--under FOLDER] [--on-exists overwrite|skip] "
      "(--all | INDEX...)\n"
@@ -75,15 +77,20 @@ bool WantsHelp(const Args& args) {
     return std::find(args.begin(), args.end(), "--help") != args.end();
 }
 
-int ExitCodeOf(int result) {
+// A finished run that left out files it was asked for is not a success.
+int ExitCodeOf(int result, bool leftOut) {
     switch (result) {
         case CBackupRestoreManager::kFinished:
-            return kExitOk;
+            return leftOut ? kExitLeftOut : kExitOk;
         case CBackupRestoreManager::kCancelled:
             return kExitCancelled;
         default:
             return kExitFailed;
     }
+}
+
+int LoadFailure(const CBackupRestoreManager& engine, const std::string& file) {
+    return Failure("cannot load " + file + ": " + engine.LastError());
 }
 
 // Every log line is also printed, without its line break.
@@ -155,7 +162,7 @@ int Backup(const Args& args) {
     if (::stat(backupFile.c_str(), &status) == 0) {
         if (append) {
             if (!engine.LoadBackupFile(backupFile)) {
-                return Failure("cannot load " + backupFile.native() + " to append to it");
+                return LoadFailure(engine, backupFile.native());
             }
         } else if (overwrite) {
             OverwriteBackupFile(engine, backupFile);
@@ -167,24 +174,57 @@ int Backup(const Args& args) {
     BackupCounters counters;
     const int result = engine.RunBackup(base, 0, SelectionFrom(paths), counters, append);
     host.ShowStatus(BackupStatusCaption(result), BackupStatusText(counters));
-    return ExitCodeOf(result);
+    std::printf("%u failed\n", counters.failed);
+    if (!engine.LastError().empty()) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", engine.LastError().c_str());
+    }
+    return ExitCodeOf(result, counters.failed > 0 || counters.leftOut > 0);
+}
+
+// A name as one field of a line: control characters, DEL and the backslash escaped, so that a
+// name cannot break the line into others or into more fields.
+std::string EscapedName(const std::string& name) {
+    std::string text;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            text += "\\\\";
+        } else if (c == '\t') {
+            text += "\\t";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static const char kHex[] = "0123456789ABCDEF";
+            text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        } else {
+            text += c;
+        }
+    }
+    return text;
 }
 
 int List(const Args& args) {
-    if (args.size() != 1) {
+    const bool nulSeparated = !args.empty() && args[0] == "-0";
+    if (args.size() != (nulSeparated ? 2u : 1u)) {
         return UsageError("list", "give exactly one FILE");
     }
+    const std::string& file = args.back();
     CCliHost host;
     CBackupRestoreManager engine;
     engine.SetHost(&host);
-    if (!engine.LoadBackupFile(args[0])) {
-        return Failure("cannot load " + args[0]);
+    if (!engine.LoadBackupFile(file)) {
+        return LoadFailure(engine, file);
     }
     if (CZipEx* archive = engine.LoadedArchive()) {
         for (int i = 0; i < archive->GetNrOfFiles(); ++i) {
-            std::printf("%d\t%llu\t%s\n", i,
-                        static_cast<unsigned long long>(archive->GetItemFileSize(i)),
-                        archive->GetItemFileName(i).c_str());
+            const std::string name = archive->GetItemFileName(i);
+            if (nulSeparated) {
+                std::fwrite(name.c_str(), 1, name.size() + 1, stdout);
+            } else {
+                std::printf("%d\t%llu\t%s\n", i,
+                            static_cast<unsigned long long>(archive->GetItemFileSize(i)),
+                            EscapedName(name).c_str());
+            }
         }
     }
     return kExitOk;
@@ -241,7 +281,13 @@ int Restore(const Args& args) {
     std::string folder;
     if (under) {
         std::error_code error;
+        if (fs::exists(*under, error) && !fs::is_directory(*under, error)) {
+            return UsageError("restore", *under + " is not a folder");
+        }
         fs::create_directories(*under, error);
+        if (error) {
+            return Failure("cannot create the folder " + *under + ": " + error.message());
+        }
         folder = fs::absolute(*under).native();
     }
 
@@ -251,7 +297,7 @@ int Restore(const Args& args) {
     engine.SetHost(&host);
     PrintLogLines();
     if (!engine.LoadBackupFile(file)) {
-        return Failure("cannot load " + file);
+        return LoadFailure(engine, file);
     }
     if (CZipEx* archive = engine.LoadedArchive()) {
         for (const int index : indexes) {
@@ -272,7 +318,7 @@ int Restore(const Args& args) {
     RestoreCounters counters;
     const int result = engine.RestoreItems(indexes, counters, options);
     host.ShowStatus(RestoreStatusCaption(result), RestoreStatusText(counters));
-    return ExitCodeOf(result);
+    return ExitCodeOf(result, counters.failed > 0 || counters.leftOut > 0);
 }
 
 int Verify(const Args& args) {

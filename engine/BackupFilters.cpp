@@ -83,6 +83,11 @@ std::int64_t ToBytes(std::int64_t value, std::int32_t unit) {
     return bytes;
 }
 
+// The path by which a file is opened.
+const fs::path& Reach(const fs::path& path, const fs::path& access) {
+    return access.empty() ? path : access;
+}
+
 }  // namespace
 
 CBackupFilters::CBackupFilters() : CBackupFilters(Environment{}) {}
@@ -98,21 +103,23 @@ CBackupFilters::CBackupFilters(Environment environment) : m_environment(std::mov
     }
 }
 
-bool CBackupFilters::IsExcludedByFilters(const fs::path& path) const {
-    return ExcludedByDateAndTime(path) || ExcludedBySize(path) || ExcludedByFileType(path) ||
-           ExcludedByPathWords(path) || ExcludedByContentWords(path);
+bool CBackupFilters::IsExcludedByFilters(const fs::path& path, const fs::path& access) const {
+    return ExcludedByDateAndTime(path, access) || ExcludedBySize(path, access) ||
+           ExcludedByFileType(path) || ExcludedByPathWords(path) ||
+           ExcludedByContentWords(path, access);
 }
 
-std::optional<LocalDateTime> CBackupFilters::CreationTime(const fs::path& path) const {
+std::optional<LocalDateTime> CBackupFilters::CreationTime(const fs::path& path,
+                                                          const fs::path& access) const {
     // Each condition opens the file anew, exclusively; a file in use is excluded.
-    const auto file = OpenExclusively(path);
+    const auto file = OpenExclusively(Reach(path, access));
     if (!file) {
         return std::nullopt;
     }
-    return m_environment.creationTime(file->isLink ? -1 : file->fd.Get(), path);
+    return m_environment.creationTime(file->isLink ? -1 : file->fd.Get(), Reach(path, access));
 }
 
-bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
+bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path, const fs::path& access) const {
     const std::int32_t dateOn = GetProfileInt(profile::kDateCheckButton);
     const std::int32_t timeOn = GetProfileInt(profile::kTimeCheckButton);
     if (dateOn == 0 && timeOn == 0) {
@@ -123,7 +130,7 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
     std::optional<bool> matches;  // the result of the last condition evaluated
 
     if (dateOn == 1) {
-        auto created = CreationTime(path);
+        auto created = CreationTime(path, access);
         if (!created) {
             return true;
         }
@@ -143,7 +150,7 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
         }
     }
     if (timeOn == 1) {
-        const auto created = CreationTime(path);
+        const auto created = CreationTime(path, access);
         if (!created) {
             return true;
         }
@@ -159,8 +166,8 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path) const {
     return matches && Decide(sense, *matches);
 }
 
-bool CBackupFilters::ExcludedBySize(const fs::path& path) const {
-    const auto file = OpenExclusively(path);
+bool CBackupFilters::ExcludedBySize(const fs::path& path, const fs::path& access) const {
+    const auto file = OpenExclusively(Reach(path, access));
     if (!file) {
         WriteTimedLine(
             " Cannot get file size of file " + path.native() +
@@ -230,7 +237,7 @@ bool CBackupFilters::ExcludedByPathWords(const fs::path& path) const {
                   ContainsAnyWord(text, SplitWords(words)));
 }
 
-bool CBackupFilters::ExcludedByContentWords(const fs::path& path) const {
+bool CBackupFilters::ExcludedByContentWords(const fs::path& path, const fs::path& access) const {
     if (LowerAsciiLetters(FileExtension(path.native())) != ".txt") {
         return false;
     }
@@ -240,7 +247,8 @@ bool CBackupFilters::ExcludedByContentWords(const fs::path& path) const {
     }
     const bool caseSensitive = GetProfileInt(profile::kCaseSensitiveContent) != 0;
     // Read-only and without following a link: judging a file must never change or lock it.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(
+        ::open(Reach(path, access).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
         if (errno != ELOOP) {  // a link is stored as a link: there is no content to judge
             ReportError("Cannot open file " + path.native(), errno);
@@ -251,6 +259,10 @@ bool CBackupFilters::ExcludedByContentWords(const fs::path& path) const {
     if (::fstat(fd.Get(), &status) != 0) {
         ReportError("Cannot get file size of file " + path.native(), errno);
         return false;
+    }
+    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) || S_ISCHR(status.st_mode) ||
+        S_ISBLK(status.st_mode)) {
+        return false;  // not a file any more (a FIFO put in its place): storing it fails later
     }
     if (status.st_size == 0) {
         return Decide(GetProfileInt(profile::kIncludeOrExcludeContent), false);

@@ -25,17 +25,24 @@ public:
     CBackupFilters();
     explicit CBackupFilters(Environment environment);
 
-    // True when one of the filters excludes the file; may write the size filter's log line.
-    bool IsExcludedByFilters(const std::filesystem::path& path) const;
+    // True when one of the filters excludes the file; may write the size filter's log line. The
+    // file is judged by its path and opened through `access` when that is given (a path too long
+    // for the path calls is reached through its open folder).
+    bool IsExcludedByFilters(const std::filesystem::path& path,
+                             const std::filesystem::path& access = {}) const;
 
-    bool ExcludedByDateAndTime(const std::filesystem::path& path) const;
-    bool ExcludedBySize(const std::filesystem::path& path) const;
+    bool ExcludedByDateAndTime(const std::filesystem::path& path,
+                               const std::filesystem::path& access = {}) const;
+    bool ExcludedBySize(const std::filesystem::path& path,
+                        const std::filesystem::path& access = {}) const;
     bool ExcludedByFileType(const std::filesystem::path& path) const;
     bool ExcludedByPathWords(const std::filesystem::path& path) const;
-    bool ExcludedByContentWords(const std::filesystem::path& path) const;
+    bool ExcludedByContentWords(const std::filesystem::path& path,
+                                const std::filesystem::path& access = {}) const;
 
 private:
-    std::optional<LocalDateTime> CreationTime(const std::filesystem::path& path) const;
+    std::optional<LocalDateTime> CreationTime(const std::filesystem::path& path,
+                                              const std::filesystem::path& access) const;
 
     Environment m_environment;
 };

@@ -34,17 +34,20 @@ std::string CreationTimeText(std::int64_t seconds) {
 
 bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
     UnloadBackupFile();
+    m_lastError.clear();
     m_host->OpenProgress("Loading backup ...", IEngineHost::kProgressModal);
     WriteTimedLine(" Loading backup file " + path.native() + " ...");
     try {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0) {
+            m_lastError = path.native() + " does not exist";
             throw CAbandon{kAbandonNotFound};
         }
         auto archive = std::make_unique<CZipEx>();
         if (archive->Open(path) == 0) {
-            // Unlike the original design, the unopened archive is released: a backup counts as
-            // loaded only when it can be read.
+            // The unopened archive is released: a backup counts as loaded only when it can be
+            // read.
+            m_lastError = archive->GetLastError();
             throw CAbandon{kAbandonCannotOpen};
         }
         m_archive = std::move(archive);

@@ -22,6 +22,9 @@ struct RestoreCounters {
     std::int32_t skipped = 0;
     std::int32_t succeeded = 0;
     std::int32_t failed = 0;
+    // Of the skipped, those left out against the user's wish (the target cannot be written, or
+    // there was no room), as opposed to the policy for existing files the user chose.
+    std::int32_t leftOut = 0;
 };
 
 // What a backup run did, file by file.
@@ -30,6 +33,11 @@ struct BackupCounters {
     std::uint32_t skipped = 0;
     std::uint32_t failed = 0;
     std::uint32_t deleted = 0;
+    // Of the skipped, those left out against the user's wish (they could not be read, or there
+    // was no room), as opposed to the filters and duplicates the user asked for.
+    std::uint32_t leftOut = 0;
+    // Of the added, those that changed while they were read.
+    std::uint32_t changed = 0;
 };
 
 // The engine: owns the open backup (a backup is loaded exactly when it holds an archive) and runs
@@ -86,14 +94,23 @@ public:
                                const std::string& folder);
 
     bool IsBackupLoaded() const { return m_archive != nullptr; }
+    // Why the last backup run failed to create or write its backup file, or the last load failed
+    // to open one; empty when it did not.
+    const std::string& LastError() const { return m_lastError; }
     CZipEx* LoadedArchive() { return m_archive.get(); }
 
 private:
     class Run;
-    void BackupFolder(Run& run, const std::filesystem::path& folder);
-    void BackupFile(Run& run, const std::filesystem::path& path);
+    void OpenBackupTarget(Run& run, const std::string& basePath, int storageType, bool append);
+    // `named`: the user ticked this folder itself, rather than the walk meeting it.
+    void BackupFolder(Run& run, const std::filesystem::path& folder, bool named);
+    // `access` reaches the file at `path` (they differ for paths too long for the path calls).
+    void BackupFile(Run& run, const std::filesystem::path& path,
+                    const std::filesystem::path& access);
+    void LeaveOut(Run& run, const std::filesystem::path& path, const std::string& reason);
     void ShowAddedItem(const std::filesystem::path& path);
-    void DeleteOriginal(Run& run, const std::filesystem::path& path, int index);
+    void DeleteOriginal(Run& run, const std::filesystem::path& path,
+                        const std::filesystem::path& access, int index, bool changed);
     void LoadItems(CZipEx& archive);
     class RestoreRun;
     void RestoreItem(RestoreRun& run, int index);
@@ -107,6 +124,7 @@ private:
     std::unique_ptr<CZipEx> m_archive;
     CBackupFilters m_filters;
     FreeSpaceQuery m_freeSpace;
+    std::string m_lastError;
 };
 
 }  // namespace tkw

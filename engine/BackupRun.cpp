@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "app/logger/Logger.h"
 #include "app/profile/ProfileKeys.h"
@@ -22,7 +23,9 @@ namespace tkw {
 namespace fs = std::filesystem;
 namespace {
 
-// Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say).
+// Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say). Most are
+// recognised by the type of the open folder; devtmpfs shares its type with tmpfs and is known by
+// its mount point.
 bool IsPseudoFileSystem(const std::string& type) {
     static const std::set<std::string> kTypes = {
         "proc",    "sysfs",       "devtmpfs", "devpts", "cgroup",     "cgroup2", "debugfs",
@@ -34,6 +37,16 @@ bool IsPseudoFileSystem(const std::string& type) {
 bool IsRealDirectory(const fs::path& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool LiesOnPseudoFileSystem(const fs::path& path) {
+    const UniqueFd fd(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    return fd.Valid() && IsOnPseudoFileSystem(fd.Get());
+}
+
+// Whether a folder's entries can have paths too long for the ordinary path calls.
+bool EntriesNeedDescriptor(const fs::path& folder) {
+    return folder.native().size() + 1 + NAME_MAX >= PATH_MAX;
 }
 
 }  // namespace
@@ -59,6 +72,7 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
                                      const std::vector<fs::path>& selection,
                                      BackupCounters& counters, bool append) {
     counters = {};
+    m_lastError.clear();
     WriteTimedLine(" Backup started ...");
     Run run(counters);
     int result = kFinished;
@@ -70,24 +84,16 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         m_host->OpenProgress("Running backup ...", IEngineHost::kProgressBackup);
         run.progressOpen = true;
         if (!(append && m_archive)) {
-            if (storageType != 0) {
-                run.backupFile = storageType == 1 ? basePath + ".iso" : basePath;
-                throw CAbandon{kAbandonNotCreated};
-            }
-            UnloadBackupFile();
-            run.backupFile = basePath + ".tkw";
-            auto archive = std::make_unique<CZipEx>();
-            if (archive->CreateZip(run.backupFile) == 0) {
-                // Nothing stays loaded: an archive that is not open would count as a loaded one.
-                throw CAbandon{kAbandonNotCreated};
-            }
-            m_archive = std::move(archive);
+            OpenBackupTarget(run, basePath, storageType, append);
         }
+        m_archive->SetCancelCheck([this] { return m_host->HasUserCancelled(); });
         for (const fs::path& entry : selection) {
             if (IsRealDirectory(entry)) {
-                BackupFolder(run, entry);
+                BackupFolder(run, entry, true);
+            } else if (LiesOnPseudoFileSystem(entry)) {
+                LeaveOut(run, entry, " because the file cannot be accessed!");
             } else {
-                BackupFile(run, entry);
+                BackupFile(run, entry, entry);
             }
         }
         WriteTimedLine(" Backup finished!");
@@ -101,8 +107,13 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         }
     }
     // Whatever the outcome, what was added is indexed and on the disk when the run ends.
-    if (m_archive && m_archive->Flush() == 0) {
-        ReportError("Cannot write the backup file: " + m_archive->GetLastError(), 0);
+    if (m_archive) {
+        m_archive->SetCancelCheck({});
+        if (m_archive->Flush() == 0) {
+            m_lastError = "Cannot write the backup file: " + m_archive->GetLastError();
+            ReportError(m_lastError, 0);
+            result = kFailed;
+        }
     }
     if (run.progressOpen) {
         m_host->CloseProgress();
@@ -110,30 +121,75 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
     return result;
 }
 
-void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder) {
-    if (run.pseudoMounts.count(folder.lexically_normal()) != 0) {
+void CBackupRestoreManager::OpenBackupTarget(Run& run, const std::string& basePath, int storageType,
+                                             bool append) {
+    if (storageType != 0) {
+        run.backupFile = storageType == 1 ? basePath + ".iso" : basePath;
+        m_lastError = "only .tkw backup files can be written";
+        throw CAbandon{kAbandonNotCreated};
+    }
+    UnloadBackupFile();
+    run.backupFile = basePath + ".tkw";
+    auto archive = std::make_unique<CZipEx>();
+    // Appending to a file that holds no items (and so was not kept loaded) opens it again; a new
+    // backup file is never made over an existing one.
+    struct stat status {};
+    const bool reuse = append && ::stat(run.backupFile.c_str(), &status) == 0;
+    if ((reuse ? archive->Open(run.backupFile) : archive->CreateZip(run.backupFile)) == 0) {
+        // Nothing stays loaded: an archive that is not open would count as a loaded one.
+        m_lastError = archive->GetLastError();
+        throw CAbandon{kAbandonNotCreated};
+    }
+    m_archive = std::move(archive);
+}
+
+void CBackupRestoreManager::LeaveOut(Run& run, const fs::path& path, const std::string& reason) {
+    const std::string& text = path.native();
+    m_host->SetProgressLine("Skipping file " + text + " ...");
+    WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(text) + reason);
+    ++run.counters.skipped;
+    ++run.counters.leftOut;
+}
+
+void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool named) {
+    UniqueFd fd = OpenFolder(folder);
+    if (!fd.Valid()) {
+        return LeaveOut(run, folder, " because the file cannot be accessed!");
+    }
+    if (IsOnPseudoFileSystem(fd.Get()) || run.pseudoMounts.count(folder.lexically_normal()) != 0) {
+        // The walk passes such folders by; one the user named is reported as left out.
+        if (named) {
+            LeaveOut(run, folder, " because the file cannot be accessed!");
+        }
         return;
     }
     // The entries are taken in the order the file system gives them; sub-folders are walked
     // first, depth first, then the folder's own files.
-    const auto entries = ReadFolderEntries(folder);
+    const auto entries = ReadFolderEntries(fd.Get());
     if (!entries) {
-        return;  // a folder that cannot be listed contributes nothing
+        return LeaveOut(run, folder, " because the file cannot be accessed!");
     }
-    std::vector<fs::path> folders;
-    std::vector<fs::path> files;
+    fd.Reset();  // one descriptor at a time, however deep the walk goes
+    std::vector<std::string> files;
     for (const FolderEntry& entry : *entries) {
-        (entry.isFolder ? folders : files).push_back(folder / entry.name);
+        if (entry.isFolder) {
+            BackupFolder(run, folder / entry.name, false);
+        } else {
+            files.push_back(entry.name);
+        }
     }
-    for (const fs::path& subfolder : folders) {
-        BackupFolder(run, subfolder);
+    // Paths too long for the ordinary calls are reached through the open folder instead.
+    const bool throughDescriptor = EntriesNeedDescriptor(folder) && !files.empty();
+    if (throughDescriptor) {
+        fd = OpenFolder(folder);
     }
-    for (const fs::path& file : files) {
-        BackupFile(run, file);
+    for (const std::string& name : files) {
+        const fs::path path = folder / name;
+        BackupFile(run, path, throughDescriptor ? PathThroughDescriptor(fd.Get(), name) : path);
     }
 }
 
-void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
+void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs::path& access) {
     BackupCounters& counters = run.counters;
     const std::string& text = path.native();
     const std::string quoted = INTRE_GHILIMELE(text);
@@ -147,38 +203,41 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
         throw CAbandon{kAbandonCancelled};
     }
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
-        return skip(errno == ENOENT ? " because the file not exists!"
-                                    : " because the file cannot be accessed!");
+    if (::lstat(access.c_str(), &status) != 0) {
+        if (errno == ENOENT && m_archive->FindZipItem(text) != -1) {
+            // Named twice and already stored (and deleted) by this run: not left out.
+            return skip(" because the file not exists!");
+        }
+        return LeaveOut(run, path,
+                        errno == ENOENT ? " because the file not exists!"
+                                        : " because the file cannot be accessed!");
     }
     // Only regular files and links become items; devices, FIFOs and sockets cannot be read as
     // files.
     if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
-        return skip(" because the file cannot be accessed!");
+        return LeaveOut(run, path, " because the file cannot be accessed!");
     }
-    if (m_filters.IsExcludedByFilters(path)) {
+    if (m_filters.IsExcludedByFilters(path, access)) {
         return skip(" by filters!");
     }
     m_host->SetProgressLine("Adding file " + text);
     if (m_archive->FindZipItem(text) != -1) {
         return skip(" because a file with the same name and path already exists in backup!");
     }
-    // As on Windows, where the test looks at the drive's read-only attribute and not at who may
-    // write to it: a volume mounted read-only fails, whoever runs the backup.
-    if (VolumeIsReadOnly(path).value_or(false)) {
-        WriteTimedLine(" Skipped--File " + quoted + " ! You cannot write files on " +
-                       GetDriveOfPath(path).native() + " drive !");
-        ++counters.skipped;
-        return;
-    }
+    // Sources are only read: a read-only volume (a snapshot, a mounted image) is backed up like
+    // any other.
     const double freeBytes = static_cast<double>(m_freeSpace(m_archive->GetZipFileName()));
     if (static_cast<double>(status.st_size) + kFreeSpaceReserve > freeBytes) {
         WriteTimedLine(" Skipped--File " + quoted +
                        "! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
+        ++counters.leftOut;
         return;
     }
-    if (m_archive->AddFile(path, text) == 0) {
+    if (m_archive->AddFile(access, text) == 0) {
+        if (m_archive->WasCancelled()) {
+            throw CAbandon{kAbandonCancelled};
+        }
         WriteTimedLine(" Failed--File " + quoted);
         ++counters.failed;
         return;
@@ -186,8 +245,14 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path) {
     ShowAddedItem(path);
     WriteTimedLine(" Succeeded--File " + quoted);
     ++counters.added;
+    const bool changed = m_archive->LastItemChangedWhileRead();
+    if (changed) {
+        WriteTimedLine(" Warning--File " + quoted +
+                       " changed while it was read; the backup holds the bytes that were read!");
+        ++counters.changed;
+    }
     if (GetProfileInt(profile::kDeleteOriginalFilesAfterBackup) != 0) {
-        DeleteOriginal(run, path, m_archive->GetNrOfFiles() - 1);
+        DeleteOriginal(run, path, access, m_archive->GetNrOfFiles() - 1, changed);
     }
 }
 
@@ -201,28 +266,30 @@ void CBackupRestoreManager::ShowAddedItem(const fs::path& path) {
     m_host->SetItemData(node, m_archive->GetNrOfFiles() - 1);
 }
 
-void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, int index) {
+void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, const fs::path& access,
+                                           int index, bool changed) {
     const std::string inUse = " Cannot delete file-- " + path.native() +
                               " ! The file might be used in other application !";
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
+    if (::lstat(access.c_str(), &status) != 0) {
         WriteTimedLine(" Cannot delete file-- " + path.native() + " ! The file not exists.");
         return;
     }
-    // The original goes only once its copy is on the disk and reads back intact.
-    if (m_archive->SyncData() == 0 || m_archive->VerifyItem(index) == 0) {
+    // The original goes only once its copy is on the disk and reads back intact, and only when
+    // the copy is the whole file: one that changed while it was read is being written to.
+    if (changed || m_archive->SyncData() == 0 || m_archive->VerifyItem(index) == 0) {
         WriteTimedLine(inUse);
         return;
     }
     // A file another program holds a lock on is in use, as one held open is on Windows.
     if (S_ISREG(status.st_mode)) {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        UniqueFd fd(::open(access.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             WriteTimedLine(inUse);
             return;
         }
     }
-    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+    if (::unlink(access.c_str()) == 0 || errno == ENOENT) {
         WriteTimedLine(" Deleted file-- " + path.native() + " .");
         ++run.counters.deleted;
     } else {

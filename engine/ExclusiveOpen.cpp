@@ -24,6 +24,11 @@ std::optional<ExclusiveFile> OpenExclusively(const std::filesystem::path& path) 
         ::fstat(file.fd.Get(), &file.status) != 0) {
         return std::nullopt;
     }
+    // Judged by what was opened: a FIFO or device put in a file's place is not a file.
+    if (!S_ISREG(file.status.st_mode)) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
     return file;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <unordered_map>
 
 #include "app/logger/Logger.h"
 #include "components/archive/SafeNames.h"
@@ -72,7 +73,28 @@ public:
     RestoreCounters& counters;
     const IRestoreOptions& options;
     bool askedBefore = false;  // the first file-exists prompt of a run waits first
+    // For names asked for more than once: the newest copy asked for, the one that is restored.
+    std::unordered_map<std::string, int> newestCopy;
 };
+
+namespace {
+
+// The newest index asked for of every name asked for more than once.
+std::unordered_map<std::string, int> NewestCopies(const CZipEx& archive,
+                                                  const std::vector<int>& indexes) {
+    std::unordered_map<std::string, int> newest;
+    std::unordered_map<std::string, int> seen;
+    for (const int index : indexes) {
+        const auto [place, added] = seen.emplace(archive.GetItemFileName(index), index);
+        if (!added) {
+            place->second = std::max(place->second, index);
+            newest[place->first] = place->second;
+        }
+    }
+    return newest;
+}
+
+}  // namespace
 
 int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, RestoreCounters& counters,
                                         const IRestoreOptions& options) {
@@ -83,6 +105,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
     }
     WriteTimedLine(" Restore started ...");
     RestoreRun run(counters, options);
+    run.newestCopy = NewestCopies(*m_archive, indexes);
     bool progressOpen = false;
     try {
         if (!options.PromptSwitchedOff() && !m_host->ShowRestorePrompt()) {
@@ -165,6 +188,18 @@ bool CBackupRestoreManager::WriteItem(int index, const fs::path& target, bool un
 
 void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     RestoreCounters& counters = run.counters;
+    // Of a name stored more than once only the newest copy asked for is written; the older ones
+    // are accounted for, not silently dropped or written over it.
+    if (!run.newestCopy.empty()) {
+        const std::string name = m_archive->GetItemFileName(index);
+        const auto newest = run.newestCopy.find(name);
+        if (newest != run.newestCopy.end() && newest->second != index) {
+            WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(name) +
+                           " because a newer copy with the same name and path is restored!");
+            ++counters.skipped;
+            return;
+        }
+    }
     std::string folder;
     const auto targetText = RestoreTarget(run, index, folder);
     if (!targetText) {
@@ -179,6 +214,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         WriteTimedLine(" Skipped--File " + quoted + " ! The file cannot be written on " + drive +
                        " drive !");
         ++counters.skipped;
+        ++counters.leftOut;
         return;
     }
     const double freeBytes = static_cast<double>(m_freeSpace(target));
@@ -186,6 +222,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         WriteTimedLine(" Skipped--File " + quoted +
                        " ! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
+        ++counters.leftOut;
         return;
     }
     struct stat status {};

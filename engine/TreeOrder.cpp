@@ -10,7 +10,7 @@ namespace {
 
 struct Node {
     std::string label;
-    int item = -1;
+    std::vector<int> items;  // every item stored under exactly this name, in archive order
     std::vector<std::unique_ptr<Node>> children;
 };
 
@@ -31,15 +31,12 @@ Node& ChildFor(Node& parent, const std::string& label) {
     return **parent.children.insert(position, std::move(node));
 }
 
-void CollectLeaves(const Node& node, std::vector<int>& items) {
-    if (node.children.empty()) {
-        if (node.item >= 0) {
-            items.push_back(node.item);
-        }
-        return;
-    }
+// A node's own items come before those below it, so a name that is both a file and a folder of
+// other items keeps its place too.
+void CollectItems(const Node& node, std::vector<int>& items) {
+    items.insert(items.end(), node.items.begin(), node.items.end());
     for (const auto& child : node.children) {
-        CollectLeaves(*child, items);
+        CollectItems(*child, items);
     }
 }
 
@@ -72,12 +69,10 @@ std::vector<int> ItemsInTreeOrder(const std::vector<std::string>& itemNames) {
         for (const std::string& label : NodeLabels(itemNames[i])) {
             node = &ChildFor(*node, label);
         }
-        if (node != &root) {
-            node->item = static_cast<int>(i);
-        }
+        node->items.push_back(static_cast<int>(i));
     }
     std::vector<int> items;
-    CollectLeaves(root, items);
+    CollectItems(root, items);
     return items;
 }
 

@@ -17,8 +17,10 @@ int CompareNodeLabels(std::string_view a, std::string_view b);
 // and the file name (empty components skipped).
 std::vector<std::string> NodeLabels(std::string_view itemName);
 
-// The item indexes a fully ticked tree gives: its file nodes in depth-first order, a name stored
-// twice giving one node with the later index, and a node that has children giving nothing.
+// Every item index, in the depth-first order of the tree's nodes: a node's own items (all copies of
+// a name stored more than once, oldest first) before the items below it. Nothing is left out:
+// an item whose name is also a folder of other items comes right before them. Items with no
+// name component at all come first.
 std::vector<int> ItemsInTreeOrder(const std::vector<std::string>& itemNames);
 
 }  // namespace tkw

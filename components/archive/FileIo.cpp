@@ -1,5 +1,6 @@
 #include "components/archive/FileIo.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,7 +51,14 @@ long SourceReader::ReadSparse(char* buffer, std::size_t size) {
     const off_t data = ::lseek(m_fd, static_cast<off_t>(m_offset), SEEK_DATA);
     std::uint64_t zeros = 0;
     if (data < 0 && errno == ENXIO) {
-        zeros = m_offset < m_size ? m_size - m_offset : 0;  // only a hole up to the end
+        // Only a hole up to the end, but never past the end the file has now: a file cut short
+        // while it is read ends there instead of being padded with zeros it never held.
+        struct stat now {};
+        const std::uint64_t end =
+            ::fstat(m_fd, &now) == 0
+                ? std::min<std::uint64_t>(m_size, static_cast<std::uint64_t>(now.st_size))
+                : 0;
+        zeros = m_offset < end ? end - m_offset : 0;
     } else if (data > static_cast<off_t>(m_offset)) {
         zeros = static_cast<std::uint64_t>(data) - m_offset;
     }

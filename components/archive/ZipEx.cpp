@@ -38,6 +38,9 @@ std::uint64_t RandomArchiveId() {
     return id;
 }
 
+// How much of a file is read between two looks at the cancel check.
+constexpr std::uint64_t kCancelCheckBytes = 16u << 20;
+
 std::uint64_t FileSize(int fd) {
     struct stat info {};
     return ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
@@ -50,6 +53,16 @@ void SyncParentFolder(const fs::path& file) {
     if (fd.Valid()) {
         ::fsync(fd.Get());
     }
+}
+
+// Whether a file read through `fd` is not what it was when its reading began: another size or
+// modification time now, or fewer bytes read than it had then.
+bool ChangedSince(int fd, const struct stat& before, std::uint64_t bytesRead) {
+    struct stat after {};
+    return ::fstat(fd, &after) != 0 || after.st_size != before.st_size ||
+           after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+           after.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
+           bytesRead != static_cast<std::uint64_t>(before.st_size);
 }
 
 }  // namespace
@@ -95,10 +108,15 @@ bool CZipEx::Fail(std::string message) {
 bool CZipEx::OpenLocked(const fs::path& path, bool create) {
     Close();
     m_lastError.clear();
-    // Created archives hold other people's files: only the owner may read them.
-    int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
+    // A new archive is made only where no file is: two runs aimed at one target never share a
+    // file, and the second learns so instead of truncating the first's archive. Created archives
+    // hold other people's files: only the owner may read them.
+    const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT | O_EXCL : 0);
     UniqueFd fd(::open(path.c_str(), flags, 0600));
     m_writable = fd.Valid();
+    if (!fd.Valid() && create && errno == EEXIST) {
+        return Fail(path.native() + " already exists");
+    }
     if (!fd.Valid() && !create && (errno == EACCES || errno == EROFS)) {
         fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));  // still readable for a restore
     }
@@ -114,6 +132,13 @@ bool CZipEx::OpenLocked(const fs::path& path, bool create) {
         return Fail(errno == EWOULDBLOCK ? path.native() + " is in use by another program"
                                          : SystemText("cannot lock " + path.native()));
     }
+    // Between the open and the lock another run may have replaced the file under its own lock:
+    // writing to the old one would fill a file nobody can find.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || named.st_dev != info.st_dev ||
+        named.st_ino != info.st_ino) {
+        return Fail(path.native() + " was replaced by another program");
+    }
     m_fd = std::move(fd);
     m_path = path;
     return true;
@@ -125,9 +150,9 @@ int CZipEx::CreateZip(const fs::path& path) {
     }
     m_header.creationTime = static_cast<std::int64_t>(std::time(nullptr));
     m_header.archiveId = RandomArchiveId();
-    if (::ftruncate(m_fd.Get(), 0) != 0 || ::fchmod(m_fd.Get(), 0600) != 0 ||
-        !archive::WriteAllAt(m_fd.Get(), 0, archive::EncodeFileHeader(m_header))) {
+    if (!archive::WriteAllAt(m_fd.Get(), 0, archive::EncodeFileHeader(m_header))) {
         const std::string error = SystemText("cannot write " + path.native());
+        ::unlink(path.c_str());  // our own empty file, still under our lock
         ResetVariables();
         return Fail(error);
     }
@@ -223,9 +248,14 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
         }
         linkTarget.resize(static_cast<std::size_t>(n));
     } else if (S_ISREG(info.st_mode)) {
-        input.Reset(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!input.Valid() || ::fstat(input.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        // Non-blocking and judged by what was opened: a FIFO swapped in for the file after the
+        // check above must not hold the backup up waiting for a writer.
+        input.Reset(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!input.Valid() || ::fstat(input.Get(), &info) != 0) {
             return Fail(SystemText("cannot read " + source.native()));
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return Fail(source.native() + " is no longer a regular file");
         }
         if (info.st_size > static_cast<off_t>(archive::DataCompressor::kReadSize)) {
             ::posix_fadvise(input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -248,9 +278,21 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
         return Fail(SystemText("cannot write " + m_path.native()));
     }
     std::size_t linkPosition = 0;
+    std::uint64_t readSinceCheck = 0;
     const archive::DataCompressor::Source read = [&](char* buffer, std::size_t size) -> long {
+        // A large file is not read to its end after the user cancelled.
+        if (readSinceCheck >= kCancelCheckBytes) {
+            readSinceCheck = 0;
+            if (m_cancelled && m_cancelled()) {
+                m_wasCancelled = true;
+                errno = ECANCELED;
+                return -1;
+            }
+        }
         if (input.Valid()) {
-            return reader.Read(buffer, size);
+            const long n = reader.Read(buffer, size);
+            readSinceCheck += n > 0 ? static_cast<std::uint64_t>(n) : 0;
+            return n;
         }
         const std::size_t n = std::min(size, linkTarget.size() - linkPosition);
         std::memcpy(buffer, linkTarget.data() + linkPosition, n);
@@ -260,7 +302,7 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     std::string error;
     auto trailer = m_compressor->Write(read, writer, error);
     if (!trailer) {
-        return Fail(source.native() + ": " + error);
+        return Fail(m_wasCancelled ? "cancelled" : source.native() + ": " + error);
     }
     trailer->lengthBeforeTrailer = writer.Position() - item.recordOffset;
     if (!writer.Append(archive::EncodeTrailer(*trailer, check)) || !writer.Flush()) {
@@ -268,11 +310,15 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     }
     item.size = trailer->originalSize;
     item.recordLength = writer.Position() - item.recordOffset;
+    if (input.Valid()) {
+        m_lastItemChanged = ChangedSince(input.Get(), info, item.size);
+    }
     return true;
 }
 
 int CZipEx::AddFile(const fs::path& source, std::string_view name) {
     m_lastError.clear();
+    m_wasCancelled = m_lastItemChanged = false;
     if (name.empty() || name.size() > archive::kMaxNameLength ||
         name.find('\0') != std::string_view::npos) {
         return Fail("the name \"" + std::string(name) + "\" cannot be stored");

@@ -49,12 +49,21 @@ public:
     CZipEx(const CZipEx&) = delete;
     CZipEx& operator=(const CZipEx&) = delete;
 
-    // Creates an empty archive at the path (replacing a file that is there) and opens it.
+    // Creates an empty archive at the path and opens it. Refused when any file is there already:
+    // replacing an archive is the caller's decision, made by removing it under its lock first.
     virtual int CreateZip(const std::filesystem::path& path);
     // Opens an existing archive and lists its items.
     virtual int Open(const std::filesystem::path& path);
     // Stores the file (a regular file, or a symbolic link as a link) under `name` as the last item.
+    // Anything else (a FIFO put in a file's place, say) is refused without waiting on it.
     virtual int AddFile(const std::filesystem::path& source, std::string_view name);
+    // Whether the file last stored by AddFile changed while it was read (its size or modification
+    // time moved, or it ended early): the item holds the bytes that were read, nothing invented.
+    bool LastItemChangedWhileRead() const { return m_lastItemChanged; }
+    // Asked between the pieces of a file being stored; when it answers true, AddFile stops, stores
+    // nothing of the file and WasCancelled() tells so.
+    void SetCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    bool WasCancelled() const { return m_wasCancelled; }
     // Writes the index, flushes the file to disk and releases it. Also done by the destructor.
     virtual int Close();
     // Writes the index and flushes the file to disk, keeping the archive open for more items.
@@ -135,6 +144,9 @@ private:
     std::string m_lastError;
     std::unique_ptr<archive::DataCompressor> m_compressor;
     std::unique_ptr<archive::RecordReader> m_reader;
+    std::function<bool()> m_cancelled;
+    bool m_wasCancelled = false;
+    bool m_lastItemChanged = false;
 };
 
 }  // namespace tkw

@@ -222,12 +222,26 @@ TEST_F(BackupRun, AnEmptyFolderAddsAndLogsNothing) {
     EXPECT_EQ(LogLines(), (Lines{" Backup started ...", " Backup finished!"}));
 }
 
-TEST_F(BackupRun, KernelFileSystemsAreNotEntered) {
+TEST_F(BackupRun, KernelFileSystemsAreNotEnteredAndANamedOneIsReportedLeftOut) {
     MakeFile("a");
-    // /proc is a mount of its own; nothing of it may become an item.
-    EXPECT_EQ(Run({m_source, "/proc"}), 0);
+    // /proc is a mount of its own; /proc/self and /proc/self/fd are folders inside it, known by
+    // the type of their file system; /proc/self/pagemap would read without end. Nothing of them
+    // may become an item, and each one named is reported.
+    const std::vector<fs::path> pseudo = {"/proc", "/proc/self", "/proc/self/fd",
+                                          "/proc/self/pagemap", "/sys/kernel"};
+    std::vector<fs::path> selection = {m_source};
+    selection.insert(selection.end(), pseudo.begin(), pseudo.end());
+    EXPECT_EQ(Run(selection), 0);
     EXPECT_EQ(m_counters.added, 1u);
-    EXPECT_EQ(m_counters.skipped, 0u);
+    EXPECT_EQ(m_counters.skipped, pseudo.size());
+    EXPECT_EQ(m_counters.leftOut, pseudo.size());
+    for (const fs::path& path : pseudo) {
+        const Lines lines = LogLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            " Skipped--File " + Q(path) + " because the file cannot be accessed!"),
+                  lines.end())
+            << path;
+    }
 }
 
 TEST_F(BackupRun, OriginalsAreDeletedOnlyOnceTheirCopyIsSafe) {

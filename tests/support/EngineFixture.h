@@ -32,6 +32,7 @@ protected:
     std::string BasePath() const { return (m_temp / "target" / "Backup").native(); }
     std::filesystem::path BackupFile() const { return BasePath() + ".tkw"; }
 
+    // A backup run into BackupFile(); one that does not append first removes the file there.
     int Run(const std::vector<std::filesystem::path>& selection, bool append = false,
             int storageType = 0);
 

@@ -161,16 +161,28 @@ TEST_F(ZipExRoundTrip, AFlushedArchiveIsCompleteOnDiskAndStillTakesItems) {
     EXPECT_TRUE(zip.Verify().empty());
 }
 
-TEST_F(ZipExRoundTrip, CreatingReplacesAFileAndGivesOnlyTheOwnerAccess) {
-    WriteFileBytes(m_archive, std::string(100000, 'x'));
+TEST_F(ZipExRoundTrip, CreatingGivesOnlyTheOwnerAccessAndNeverReplacesAFile) {
+    const mode_t mask = ::umask(0);  // even a permissive umask gives the owner alone access
     CZipEx zip;
     ASSERT_EQ(zip.CreateZip(m_archive), 1);
+    ::umask(mask);
     EXPECT_EQ(zip.GetNrOfFiles(), 0);
+    ASSERT_EQ(zip.AddFile(Source("one byte"), "/x"), 1);
     ASSERT_EQ(zip.Close(), 1);
-    EXPECT_LT(fs::file_size(m_archive), 200u);
     EXPECT_EQ(test::LinkStatus(m_archive).st_mode & 0777, 0600u);
+
+    // Another run that decided to create the same backup file, having looked before this one
+    // made it, is refused and the finished archive stays as it is.
+    const std::string finished = ReadFileBytes(m_archive);
+    CZipEx late;
+    EXPECT_EQ(late.CreateZip(m_archive), 0);
+    EXPECT_NE(late.GetLastError().find("already exists"), std::string::npos) << late.GetLastError();
+    EXPECT_EQ(ReadFileBytes(m_archive), finished);
+    WriteFileBytes(m_temp / "other", std::string(1000, 'x'));
+    EXPECT_EQ(late.CreateZip(m_temp / "other"), 0);
+    EXPECT_EQ(ReadFileBytes(m_temp / "other"), std::string(1000, 'x'));
     ASSERT_EQ(zip.Open(m_archive), 1);
-    EXPECT_EQ(zip.GetNrOfFiles(), 0);
+    EXPECT_EQ(zip.GetNrOfFiles(), 1);
 }
 
 TEST_F(ZipExRoundTrip, WhatCannotBeStoredFailsCleanly) {
