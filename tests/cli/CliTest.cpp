@@ -209,6 +209,63 @@ TEST_F(CliCommand, UsageErrorsAndRefusals) {
         << appended.output;
 }
 
+TEST_F(CliCommand, RunsThatLeftFilesOutOrCouldNotStartSayWhyAndDoNotExitZero) {
+    const fs::path a = Source("a.txt", "alpha");
+    fs::create_directories(m_root / "out");
+    const std::string out = (m_root / "out").native();
+    const auto partial = Cli({"backup", "--to", out, "--name", "set", a.native(),
+                              (m_root / "src" / "missing").native()});
+    EXPECT_EQ(partial.code, 4) << partial.output;
+    EXPECT_TRUE(Contains(partial.output,
+                         "Backup succeeded!\n1 items were added to the backup\n0 deleted\n1 "
+                         "skipped \n0 failed\n"))
+        << partial.output;
+
+    WriteFileBytes(m_root / "garbage.tkw", std::string(100, 'g'));
+    WriteFileBytes(m_root / "file", "not a folder");
+    CZipEx holder;  // another run, still writing its backup file
+    ASSERT_EQ(holder.CreateZip(m_root / "busy.tkw"), 1);
+    const struct {
+        std::vector<std::string> arguments;
+        int code;
+        std::string says;
+    } cases[] = {
+        {{"list", (m_root / "src").native()}, 2, "Is a directory"},
+        {{"list", (m_root / "garbage.tkw").native()}, 2, "is not a Tarnwick backup file"},
+        {{"list", (m_root / "nothing.tkw").native()}, 2, "does not exist"},
+        {{"list", (m_root / "busy.tkw").native()}, 2, "in use by another program"},
+        {{"restore", (m_root / "busy.tkw").native(), "--all"}, 2, "in use by another program"},
+        {{"restore", Archive(), "--under", (m_root / "file").native(), "--all"},
+         64,
+         "is not a folder"},
+        {{"backup", "--to", m_root.path().native(), "--name", "busy", "--append", a.native()},
+         2,
+         "in use by another program"},
+        {{"backup", "--to", (m_root / "new").native(), "--name", "x", "/no/such/file"},
+         4,
+         "\"/no/such/file\" because the file not exists!"},
+    };
+    for (const auto& c : cases) {
+        const auto result = Cli(c.arguments);
+        EXPECT_EQ(result.code, c.code) << c.arguments.front() << ": " << result.output;
+        EXPECT_TRUE(Contains(result.output, c.says)) << result.output;
+    }
+}
+
+TEST_F(CliCommand, ListEscapesControlCharactersOrGivesNulSeparatedNames) {
+    const fs::path a = Source("a", "x");
+    fs::create_directories(m_root / "out");
+    {
+        CZipEx zip;
+        ASSERT_EQ(zip.CreateZip(Archive()), 1);
+        ASSERT_EQ(zip.AddFile(a, "/tab\there"), 1);
+        ASSERT_EQ(zip.AddFile(a, "/new\nline\\\x1b"), 1);
+    }
+    EXPECT_EQ(Cli({"list", Archive()}).output, "0\t1\t/tab\\there\n1\t1\t/new\\nline\\\\\\x1B\n");
+    EXPECT_EQ(Cli({"list", "-0", Archive()}).output,
+              std::string("/tab\there\0/new\nline\\\x1b\0", 22));
+}
+
 TEST_F(CliCommand, SettingsAreReadAndWrittenByTheirKind) {
     EXPECT_EQ(
         Cli({"settings", "set", "BackupOptions_B_C ", "AllStringToFindInFileName", "tmp cache"})

@@ -8,6 +8,7 @@
 #include "app/profile/ProfileKeys.h"
 #include "app/profile/ProfileStore.h"
 #include "engine/StatusTexts.h"
+#include "engine/TreeOrder.h"
 #include "tests/support/EngineFixture.h"
 
 namespace tkw {
@@ -361,6 +362,53 @@ TEST(StatusTexts, CaptionsAndCountsAsTheDialogsShowThem) {
     EXPECT_EQ(CheckRestoreCanStart(true, false)->message,
               "You must select the files and folders before running restore");
     EXPECT_FALSE(CheckRestoreCanStart(true, true).has_value());
+}
+
+}  // namespace
+}  // namespace tkw
+
+namespace tkw {
+namespace {
+
+TEST_F(RestoreRun, EveryItemAskedForGetsALineAndACountAndTheNewestCopyOfANameWins) {
+    const fs::path f = MakeFile("f", "a file");
+    const fs::path old = MakeFile("old", "old copy");
+    const fs::path fresh = MakeFile("new", "new copy");
+    const std::string base = (m_temp / "items").native();
+    {
+        // Items no backup run makes, but an archive may hold: a name that is also a folder of
+        // another item (a file that became a folder between two appends), and a name twice.
+        CZipEx zip;
+        ASSERT_EQ(zip.CreateZip(m_temp / "odd.tkw"), 1);
+        ASSERT_EQ(zip.AddFile(f, base + "/f"), 1);
+        ASSERT_EQ(zip.AddFile(old, base + "/dup"), 1);
+        ASSERT_EQ(zip.AddFile(f, base + "/f/inner"), 1);
+        ASSERT_EQ(zip.AddFile(fresh, base + "/dup"), 1);
+    }
+    ASSERT_TRUE(m_engine.LoadBackupFile(m_temp / "odd.tkw"));
+    std::vector<std::string> names;
+    for (int i = 0; i < 4; ++i) {
+        names.push_back(m_engine.LoadedArchive()->GetItemFileName(i));
+    }
+    const std::vector<int> all = ItemsInTreeOrder(names);
+    ASSERT_EQ(all, (std::vector<int>{1, 3, 0, 2}));
+    const fs::path folder = m_temp / "restored";
+    fs::create_directories(folder);
+    const CFixedRestoreOptions options(IRestoreOptions::kUnderFolder, folder.native(),
+                                       IRestoreOptions::kSkip);
+    m_log.clear();
+    ASSERT_EQ(m_engine.RestoreItems(all, m_restored, options), 0);
+    const fs::path under = folder / fs::path(base).relative_path();
+    EXPECT_EQ(LogLines(),
+              (Lines{" Restore started ...",
+                     " Skipped--File " + Q(base + "/dup") +
+                         " because a newer copy with the same name and path is restored!",
+                     " Succeeded--File " + Q(under / "dup"), " Succeeded--File " + Q(under / "f"),
+                     " Failed--File " + Q(under / "f/inner"), " Restore finished!"}));
+    ExpectCounters(m_restored, 0, 1, 2, 1);
+    EXPECT_EQ(m_restored.leftOut, 0);
+    EXPECT_EQ(test::ReadFileBytes(under / "dup"), "new copy");
+    EXPECT_EQ(test::ReadFileBytes(under / "f"), "a file");
 }
 
 }  // namespace
