@@ -1,15 +1,19 @@
 #include "components/archive/Extraction.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <random>
 #include <system_error>
 
 #include "components/archive/FileIo.h"
+#include "components/archive/SafeNames.h"
 
 namespace tkw::archive {
 namespace fs = std::filesystem;
@@ -62,32 +66,32 @@ private:
     std::uint64_t m_offset = 0;
 };
 
-bool IsInside(const fs::path& folder, const fs::path& path) {
-    std::error_code error;
-    const fs::path realFolder = fs::canonical(folder, error);
-    if (error) {
-        return false;
-    }
-    const fs::path realPath = fs::canonical(path, error);
-    if (error) {
-        return false;
-    }
-    auto p = realPath.begin();
-    for (const auto& part : realFolder) {
-        if (part.empty()) {
-            continue;
+constexpr std::string_view kTemporaryPrefix = ".tkw-restore-";
+constexpr int kNameAttempts = 100;
+
+// A fresh name for a temporary entry beside a target: the prefix and six letters or digits.
+std::string TemporaryName() {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random = [] {
+        std::uint64_t seed = 0;
+        if (::getrandom(&seed, sizeof seed, GRND_NONBLOCK) != sizeof seed) {
+            seed = static_cast<std::uint64_t>(std::time(nullptr)) ^
+                   (static_cast<std::uint64_t>(::getpid()) << 32) ^
+                   reinterpret_cast<std::uintptr_t>(&seed);
         }
-        if (p == realPath.end() || *p != part) {
-            return false;
-        }
-        ++p;
+        return std::mt19937_64(seed);
+    }();
+    std::string name(kTemporaryPrefix);
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[random() % (sizeof kLetters - 1)];
     }
-    return true;
+    return name;
 }
 
-// A name for the temporary file beside the target, unique in that folder.
-std::string TemporaryPattern(const fs::path& folder) {
-    return (folder / ".tkw-restore-XXXXXX").native();
+bool EntryExists(int folderFd, const std::string& name) {
+    struct stat info {};
+    return ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool ApplyOwner(int fd, const ItemInfo& item) {
@@ -95,124 +99,207 @@ bool ApplyOwner(int fd, const ItemInfo& item) {
     return ::geteuid() != 0 || ::fchown(fd, item.uid, item.gid) == 0;
 }
 
-bool ExtractRegularFile(RecordReader& reader, const ItemInfo& item, const fs::path& target,
-                        std::string& error) {
-    std::string temporary = TemporaryPattern(target.parent_path());
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.Valid()) {
-        error = SystemText("cannot create a temporary file in " + target.parent_path().native());
-        return false;
+// Access time left alone, modification time the item's.
+struct ItemTimes {
+    explicit ItemTimes(const ItemInfo& item)
+        : times{
+              {0, UTIME_OMIT},
+              {static_cast<time_t>(item.mtimeSeconds), static_cast<long>(item.mtimeNanoseconds)}} {}
+    timespec times[2];
+};
+
+// A new temporary file in the folder, created under a free name that is returned in `name`.
+UniqueFd CreateTemporaryFile(int folderFd, std::string& name) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        name = TemporaryName();
+        UniqueFd fd(::openat(folderFd, name.c_str(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.Valid() || errno != EEXIST) {
+            return fd;
+        }
     }
-    SparseWriter writer(fd.Get());
-    bool ok = reader.ReadData(
-        item, [&](std::string_view bytes) { return writer.Write(bytes); }, error);
-    if (ok && !writer.Finish()) {
-        ok = false, error = SystemText("cannot write " + target.native());
-    }
-    // Owner first: changing it clears the set-user-id and set-group-id bits the mode may carry.
-    if (ok && (!ApplyOwner(fd.Get(), item) || ::fchmod(fd.Get(), item.mode & 07777) != 0)) {
-        ok = false, error = SystemText("cannot set the owner or permissions of " + target.native());
-    }
-    const timespec times[2] = {
-        {0, UTIME_OMIT},
-        {static_cast<time_t>(item.mtimeSeconds), static_cast<long>(item.mtimeNanoseconds)}};
-    if (ok && ::futimens(fd.Get(), times) != 0) {
-        ok = false, error = SystemText("cannot set the modification time of " + target.native());
-    }
-    // Replacing a file: make the new one durable first, so a crash of the system cannot leave an
-    // empty file where the old one was.
-    std::error_code exists;
-    if (ok && fs::exists(fs::symlink_status(target, exists)) && ::fdatasync(fd.Get()) != 0) {
-        ok = false, error = SystemText("cannot flush " + target.native());
-    }
-    fd.Reset();
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false, error = SystemText("cannot put " + target.native() + " in place");
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-    }
-    return ok;
+    return UniqueFd();
 }
 
-bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const fs::path& target,
-                         std::string& error) {
-    if (item.size == 0 || item.size >= PATH_MAX) {
-        error = "damaged item: a link target of " + std::to_string(item.size) + " bytes";
+bool WriteData(int fd, const Placement& at, const DataSource& source, std::string& error) {
+    SparseWriter writer(fd);
+    if (!source([&](std::string_view bytes) { return writer.Write(bytes); }, error)) {
         return false;
     }
-    std::string linkTarget;
-    if (!reader.ReadData(
-            item,
-            [&](std::string_view bytes) {
-                linkTarget.append(bytes);
-                return true;
-            },
-            error)) {
+    if (!writer.Finish()) {
+        error = SystemText("cannot write " + at.shown.native());
         return false;
+    }
+    return true;
+}
+
+bool ApplyMetadata(int fd, const Placement& at, const ItemInfo& item, std::string& error) {
+    // Owner first: changing it clears the set-user-id and set-group-id bits the mode may carry.
+    if (!ApplyOwner(fd, item) || ::fchmod(fd, item.mode & 07777) != 0) {
+        error = SystemText("cannot set the owner or permissions of " + at.shown.native());
+        return false;
+    }
+    if (::futimens(fd, ItemTimes(item).times) != 0) {
+        error = SystemText("cannot set the modification time of " + at.shown.native());
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> ReadLinkTarget(RecordReader& reader, const ItemInfo& item,
+                                          std::string& error) {
+    if (item.size == 0 || item.size >= PATH_MAX) {
+        error = "damaged item: a link target of " + std::to_string(item.size) + " bytes";
+        return std::nullopt;
+    }
+    std::string linkTarget;
+    const auto append = [&](std::string_view bytes) {
+        linkTarget.append(bytes);
+        return true;
+    };
+    if (!reader.ReadData(item, append, error)) {
+        return std::nullopt;
     }
     if (linkTarget.find('\0') != std::string::npos) {
         error = "damaged item: a link target with a NUL byte";
-        return false;
+        return std::nullopt;
     }
-    // symlink() cannot replace, so the link is made under a free temporary name and renamed.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporaryPattern(target.parent_path());
-        UniqueFd placeholder(::mkostemp(temporary.data(), O_CLOEXEC));
-        if (!placeholder.Valid()) {
-            break;
-        }
-        ::unlink(temporary.c_str());
-        if (::symlink(linkTarget.c_str(), temporary.c_str()) != 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            break;
-        }
-        const timespec times[2] = {
-            {0, UTIME_OMIT},
-            {static_cast<time_t>(item.mtimeSeconds), static_cast<long>(item.mtimeNanoseconds)}};
-        if (::geteuid() == 0) {
-            ::lchown(temporary.c_str(), item.uid, item.gid);
-        }
-        ::utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW);
-        if (::rename(temporary.c_str(), target.c_str()) != 0) {
-            error = SystemText("cannot put " + target.native() + " in place");
-            ::unlink(temporary.c_str());
-            return false;
-        }
-        return true;
-    }
-    error = SystemText("cannot create the link " + target.native());
-    return false;
+    return linkTarget;
 }
 
-}  // namespace
+// Creates the link under its own name when that is free; otherwise under a temporary name that
+// then replaces the existing entry at once (symlink() cannot replace). The name it was made under.
+std::optional<std::string> CreateLink(const std::string& linkTarget, const Placement& at) {
+    std::string name = at.name;
+    for (int attempt = 0; attempt <= kNameAttempts; ++attempt) {
+        if (::symlinkat(linkTarget.c_str(), at.folderFd, name.c_str()) == 0) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+        name = TemporaryName();
+    }
+    return std::nullopt;
+}
 
-bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& target,
-                 const std::optional<fs::path>& confinedTo, std::string& error) {
-    if (target.empty() || !target.has_filename()) {
-        error = "no file name in the target " + target.native();
+bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const Placement& at,
+                         std::string& error) {
+    const auto linkTarget = ReadLinkTarget(reader, item, error);
+    if (!linkTarget) {
         return false;
     }
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const auto created = CreateLink(*linkTarget, at);
+    if (!created) {
+        error = SystemText("cannot create the link " + at.shown.native());
+        return false;
+    }
+    // A link's owner and time are kept where the system allows; they never fail the item.
+    if (::geteuid() == 0) {
+        ::fchownat(at.folderFd, created->c_str(), item.uid, item.gid, AT_SYMLINK_NOFOLLOW);
+    }
+    ::utimensat(at.folderFd, created->c_str(), ItemTimes(item).times, AT_SYMLINK_NOFOLLOW);
+    if (*created != at.name &&
+        ::renameat(at.folderFd, created->c_str(), at.folderFd, at.name.c_str()) != 0) {
+        error = SystemText("cannot put " + at.shown.native() + " in place");
+        ::unlinkat(at.folderFd, created->c_str(), 0);
+        return false;
+    }
+    return true;
+}
+
+bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at,
+               std::string& error) {
+    struct stat existing {};
+    if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(existing.st_mode)) {
+        error = "a folder is in the way of " + at.shown.native();
+        return false;
+    }
+    if (item.kind == ItemKind::SymbolicLink) {
+        return ExtractSymbolicLink(reader, item, at, error);
+    }
+    const DataSource source = [&](const RecordReader::Sink& sink, std::string& sourceError) {
+        return reader.ReadData(item, sink, sourceError);
+    };
+    return WriteRegularFile(at, item, source, error);
+}
+
+// Opens a folder named by the user (a target's folder, or the folder chosen for a restore),
+// creating it when missing. Links on its path are followed: the user chose it.
+UniqueFd OpenChosenFolder(const fs::path& folder, std::string& error) {
     std::error_code fsError;
     fs::create_directories(folder, fsError);
     if (fsError) {
         error = "cannot create the folder " + folder.native() + ": " + fsError.message();
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        error = SystemText("cannot open the folder " + folder.native());
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
+                      std::string& error) {
+    std::string temporary;
+    UniqueFd fd = CreateTemporaryFile(at.folderFd, temporary);
+    if (!fd.Valid()) {
+        error = SystemText("cannot create a temporary file beside " + at.shown.native());
         return false;
     }
-    if (confinedTo && !IsInside(*confinedTo, folder)) {
-        error = "the target " + target.native() + " would lie outside " + confinedTo->native();
+    bool ok = WriteData(fd.Get(), at, source, error) && ApplyMetadata(fd.Get(), at, item, error);
+    // Replacing a file: make the new one durable first, so a crash of the system cannot leave an
+    // empty file where the old one was.
+    if (ok && EntryExists(at.folderFd, at.name) && ::fdatasync(fd.Get()) != 0) {
+        ok = false, error = SystemText("cannot flush " + at.shown.native());
+    }
+    fd.Reset();
+    if (ok && ::renameat(at.folderFd, temporary.c_str(), at.folderFd, at.name.c_str()) != 0) {
+        ok = false, error = SystemText("cannot put " + at.shown.native() + " in place");
+    }
+    if (!ok) {
+        ::unlinkat(at.folderFd, temporary.c_str(), 0);
+    }
+    return ok;
+}
+
+bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& target,
+                 std::string& error) {
+    const fs::path name = target.filename();
+    if (name.empty() || name == "." || name == "..") {
+        error = "no file name in the target " + target.native();
         return false;
     }
-    if (fs::is_directory(fs::symlink_status(target, fsError))) {
-        error = "a folder is in the way of " + target.native();
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const UniqueFd folderFd = OpenChosenFolder(folder, error);
+    return folderFd.Valid() &&
+           PlaceItem(reader, item, {folderFd.Get(), name.native(), target}, error);
+}
+
+bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path& folder,
+                      std::string& error) {
+    const auto name = SplitNameBelowFolder(item.name);
+    if (!name) {
+        error = "the name would leave the folder " + folder.native();
         return false;
     }
-    const fs::path placed = folder / target.filename();
-    return item.kind == ItemKind::SymbolicLink ? ExtractSymbolicLink(reader, item, placed, error)
-                                               : ExtractRegularFile(reader, item, placed, error);
+    UniqueFd base = OpenChosenFolder(folder, error);
+    if (!base.Valid()) {
+        return false;
+    }
+    const UniqueFd itemFolder = OpenFoldersBelow(std::move(base), folder, name->folders, error);
+    if (!itemFolder.Valid()) {
+        return false;
+    }
+    fs::path shown = folder;
+    for (const std::string& component : name->folders) {
+        shown /= component;
+    }
+    return PlaceItem(reader, item, {itemFolder.Get(), name->file, shown / name->file}, error);
 }
 
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
+#include <functional>
 #include <string>
 
 #include "components/archive/Format.h"
@@ -9,15 +9,40 @@
 
 namespace tkw::archive {
 
-// Writes one item to `target`: the missing folders of the path are created, the data goes to a
-// temporary file beside the target and is checked while it is written, and only a complete,
-// verified item is renamed over the target, with its modification time, permission bits and (for
-// root) owner already set. A symbolic link is recreated as a link. On any failure nothing is left
-// behind and an existing target is untouched.
-// With `confinedTo`, the target's folder must resolve to a place inside that folder, so that links
-// already on disk cannot redirect the write elsewhere.
+// Writes one item at its original path `target`. The missing folders of the path are created;
+// links among them are followed, as they are part of the user's own system (a /home that is a
+// link, say). The item's own name is never followed: an entry there is replaced, not written
+// through. The data goes to a temporary file in the target's folder and is checked while it is
+// written; only a complete, verified item replaces the target, with its modification time,
+// permission bits and (for root) owner already set. A symbolic link is recreated as a link. On any
+// failure nothing is left behind and an existing target is untouched.
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesystem::path& target,
-                 const std::optional<std::filesystem::path>& confinedTo, std::string& error);
+                 std::string& error);
+
+// Writes one item below the chosen folder `folder`, at folder + the item's name (as ExtractItem
+// does). The chosen folder is created when missing; the folders of the name are created and opened
+// below it one at a time without ever following a link, so nothing is created or written outside
+// `folder`. A name that could leave the folder (see IsNameSafeUnderFolder), or whose way passes a
+// link or something that is not a folder, is refused.
+bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item,
+                      const std::filesystem::path& folder, std::string& error);
+
+// Where an item goes: the entry `name` in the open folder `folderFd`; `shown` is its full path, for
+// messages.
+struct Placement {
+    int folderFd;
+    std::string name;
+    std::filesystem::path shown;
+};
+
+// Produces an item's bytes in order into the sink and checks them; false with `error` set when
+// they fail their check or the sink stops.
+using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
+
+// The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
+// item's metadata, replacing an existing entry only once the new file is complete.
+bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
+                      std::string& error);
 
 // Reads and checks the item's data without writing it anywhere.
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error);
