@@ -1,7 +1,7 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
+#include <functional>
 #include <string>
 
 #include "components/archive/Format.h"
@@ -9,15 +9,55 @@
 
 namespace tkw::archive {
 
-// Writes one item to `target`: the missing folders of the path are created, the data goes to a
-// temporary file beside the target and is checked while it is written, and only a complete,
-// verified item is renamed over the target, with its modification time, permission bits and (for
-// root) owner already set. A symbolic link is recreated as a link. On any failure nothing is left
-// behind and an existing target is untouched.
-// With `confinedTo`, the target's folder must resolve to a place inside that folder, so that links
-// already on disk cannot redirect the write elsewhere.
+// Writes one item at its original path `target`. The missing folders of the path are created;
+// links among them are followed, as they are part of the user's own system (a /home that is a
+// link, say). The item's own name is never followed: an entry there is replaced, not written
+// through. The data goes to a temporary file in the target's folder and is checked while it is
+// written; only a complete, verified item that is on disk replaces the target, with its
+// modification time, permission bits and (for root) owner already set. A symbolic link is
+// recreated as a link. On any failure nothing is left behind and an existing target is untouched.
+// Before the first write into a folder, the temporaries killed restores left there are removed
+// (only those no running restore holds).
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesystem::path& target,
-                 const std::optional<std::filesystem::path>& confinedTo, std::string& error);
+                 std::string& error);
+
+// Writes one item below the chosen folder `folder`, at folder + the item's name (as ExtractItem
+// does). The chosen folder is created when missing; the folders of the name are created and opened
+// below it one at a time without ever following a link, so nothing is created or written outside
+// `folder`. A name that could leave the folder (see IsNameSafeUnderFolder), or whose way passes a
+// link or something that is not a folder, is refused.
+bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item,
+                      const std::filesystem::path& folder, std::string& error);
+
+// Where an item goes: the entry `name` in the open folder `folderFd`; `shown` is its full path, for
+// messages.
+struct Placement {
+    int folderFd;
+    std::string name;
+    std::filesystem::path shown;
+};
+
+// Produces an item's bytes in order into the sink and checks them; false with `error` set when
+// they fail their check or the sink stops.
+using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
+
+// Where a regular file's bytes wait until they are complete and verified.
+enum class Staging {
+    // A file without a name (O_TMPFILE), linked in only when complete: a restore that is killed
+    // leaves nothing behind. Falls back to Named where the file system has no such files.
+    Unnamed,
+    // A temporary named ".tkw-restore-" and six letters or digits, in the target's folder, locked
+    // (flock) while it exists so that other restores can tell it from one a killed restore left.
+    Named,
+};
+
+// The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
+// item's metadata, flushes them to disk, and only then gives the file its name, replacing an
+// existing entry at once (never writing through a link there). On failure an existing entry is
+// untouched and no temporary is left. Clears the folder of left-over temporaries first, as
+// ExtractItem says.
+bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
+                      Staging staging, std::string& error);
 
 // Reads and checks the item's data without writing it anywhere.
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error);

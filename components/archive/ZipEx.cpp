@@ -399,21 +399,20 @@ const ItemInfo* CZipEx::GetItemInfo(int index) const {
     return &m_items[static_cast<std::size_t>(index)];
 }
 
-int CZipEx::Extract(int index, const fs::path& target, const std::optional<fs::path>& confinedTo) {
+int CZipEx::Extract(int index, const fs::path& path, bool belowFolder) {
     m_lastError.clear();
     const ItemInfo* item = GetItemInfo(index);
     if (item == nullptr || !m_reader) {
         return Fail("no item " + std::to_string(index) + " in the backup file");
     }
     std::string error;
-    if (!archive::ExtractItem(*m_reader, *item, target, confinedTo, error)) {
-        return Fail(item->name + ": " + error);
-    }
-    return 1;
+    const bool ok = belowFolder ? archive::ExtractItemBelow(*m_reader, *item, path, error)
+                                : archive::ExtractItem(*m_reader, *item, path, error);
+    return ok ? 1 : Fail(item->name + ": " + error);
 }
 
 int CZipEx::GetItemFile(int index, const fs::path& target) {
-    return Extract(index, target, std::nullopt);
+    return Extract(index, target, false);
 }
 
 int CZipEx::GetItemFileUnder(int index, const fs::path& folder) {
@@ -421,11 +420,11 @@ int CZipEx::GetItemFileUnder(int index, const fs::path& folder) {
     if (item == nullptr) {
         return Fail("no item " + std::to_string(index) + " in the backup file");
     }
-    const auto target = archive::PlaceUnderFolder(folder, item->name);
-    if (!target) {
+    // Checked before anything is created: a refused name leaves no trace, not even the folder.
+    if (!archive::IsNameSafeUnderFolder(item->name)) {
         return Fail("the name \"" + item->name + "\" would leave the folder " + folder.native());
     }
-    return Extract(index, *target, folder);
+    return Extract(index, folder, true);
 }
 
 std::vector<CZipEx::VerifyFailure> CZipEx::Verify(const std::function<bool(int index)>& progress) {

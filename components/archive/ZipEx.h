@@ -73,10 +73,13 @@ public:
 
     // The index of the first item with this name, -1 when there is none.
     virtual int FindZipItem(std::string_view name) const;
-    // Writes the item to `target`, creating the missing folders of the path.
+    // Writes the item to `target`, creating the missing folders of the path (following the links
+    // among them: they are the user's own system); an entry at `target` itself is replaced, never
+    // written through.
     virtual int GetItemFile(int index, const std::filesystem::path& target);
     // Writes the item below `folder` at folder + name; refused when the name could leave the folder
-    // (see IsNameSafeUnderFolder) or when links on disk would take the write outside it.
+    // (see IsNameSafeUnderFolder) or when a folder on its way below `folder` is a symbolic link or
+    // not a folder, so nothing is ever created or written outside `folder`.
     int GetItemFileUnder(int index, const std::filesystem::path& folder);
 
     virtual std::uint64_t GetItemFileSize(int index) const;
@@ -127,8 +130,8 @@ private:
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
     bool WriteIndexAndSync();
-    int Extract(int index, const std::filesystem::path& target,
-                const std::optional<std::filesystem::path>& confinedTo);
+    // Writes the item at `path`, or below the folder `path` when `belowFolder`.
+    int Extract(int index, const std::filesystem::path& path, bool belowFolder);
 
     UniqueFd m_fd;
     std::filesystem::path m_path;
