@@ -15,9 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string Q(const fs::path& path) {
-    return "\"" + path.native() + "\"";
-}
+using test::Q;
 
 class BackupRun : public test::EngineFixture {
 protected:

@@ -23,9 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string Q(const fs::path& path) {
-    return "\"" + path.native() + "\"";
-}
+using test::Q;
 
 bool HasLine(const Lines& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();

@@ -19,9 +19,7 @@ using Lines = std::vector<std::string>;
 using Reply = test::ScriptedHost::FileExistsReply;
 using Answer = IEngineHost::FileExistsAnswer;
 
-std::string Q(const fs::path& path) {
-    return "\"" + path.native() + "\"";
-}
+using test::Q;
 
 class RestoreRun : public test::EngineFixture {
 protected:

@@ -13,6 +13,11 @@
 
 namespace tkw::test {
 
+// A path in double quotes, as log lines quote it.
+inline std::string Q(const std::filesystem::path& path) {
+    return "\"" + path.native() + "\"";
+}
+
 // An engine with a scripted host, the real settings store and logger in temporary folders, and
 // the log lines captured.
 class EngineFixture : public ::testing::Test {
