@@ -6,6 +6,7 @@
 
 #include "components/archive/Format.h"
 #include "components/archive/RecordReader.h"
+#include "components/archive/StagedFile.h"
 
 namespace tkw::archive {
 
@@ -40,16 +41,6 @@ struct Placement {
 // Produces an item's bytes in order into the sink and checks them; false with `error` set when
 // they fail their check or the sink stops.
 using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
-
-// Where a regular file's bytes wait until they are complete and verified.
-enum class Staging {
-    // A file without a name (O_TMPFILE), linked in only when complete: a restore that is killed
-    // leaves nothing behind. Falls back to Named where the file system has no such files.
-    Unnamed,
-    // A temporary named ".tkw-restore-" and six letters or digits, in the target's folder, locked
-    // (flock) while it exists so that other restores can tell it from one a killed restore left.
-    Named,
-};
 
 // The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
 // item's metadata, flushes them to disk, and only then gives the file its name, replacing an
