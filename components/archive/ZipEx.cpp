@@ -167,13 +167,15 @@ void CZipEx::ListItems(std::uint64_t fileSize) {
             m_names.insert(i);
         }
     } else {
-        archive::ScanResult scan = archive::ScanRecords(*m_reader, m_fd.Get(), fileSize);
+        archive::ScanResult scan =
+            archive::ScanRecords(m_fd.Get(), fileSize, m_header.RecordSeed());
         m_dataEnd = scan.dataEnd;
         m_tailTrimmed = scan.tailBytes == 0;
         m_recovery.recovered = true;
         m_recovery.tornTailDropped = scan.tailBytes > 0 && !scan.tailIsIndex;
         m_recovery.tornTailBytes = m_recovery.tornTailDropped ? scan.tailBytes : 0;
         m_recovery.damagedBytes = scan.damagedBytes;
+        m_recovery.bytesExamined = scan.bytesExamined;
         for (ItemInfo& item : scan.items) {
             AppendItem(std::move(item));
         }

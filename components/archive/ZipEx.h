@@ -37,6 +37,8 @@ public:
         bool tornTailDropped = false;  // an item cut short at the end was left out
         std::uint64_t tornTailBytes = 0;
         std::uint64_t damagedBytes = 0;  // damaged stretches between complete items
+        // The scan's work: bytes it read plus bytes its record checks looked at.
+        std::uint64_t bytesExamined = 0;
     };
 
     struct VerifyFailure {
