@@ -46,7 +46,8 @@ const std::map<std::string, std::string> kUsage = {
      "  unless --on-exists overwrite is given.\n"},
     {"verify",
      "usage: tarnwick-cli verify FILE\n"
-     "  Reads every item and checks its checksum; exit code 3 when any item is damaged.\n"},
+     "  Reads every item and checks its checksum. Exit code 3 when any item is damaged or can\n"
+     "  no longer be found, or the file is damaged (a damaged index, bytes skipped or cut off).\n"},
     {"settings",
      "usage: tarnwick-cli settings list\n"
      "       tarnwick-cli settings get SECTION KEY\n"
@@ -321,6 +322,53 @@ int Restore(const Args& args) {
     return ExitCodeOf(result, counters.failed > 0 || counters.leftOut > 0);
 }
 
+const char* NameSourceText(CZipEx::LostItem::NameSource source) {
+    switch (source) {
+        case CZipEx::LostItem::NameSource::kIndex:
+            return "named by the damaged index";
+        case CZipEx::LostItem::NameSource::kItemHeader:
+            return "named by its own header";
+        case CZipEx::LostItem::NameSource::kDamagedHeader:
+            return "name read from its damaged header, a best guess";
+        case CZipEx::LostItem::NameSource::kNone:
+            break;
+    }
+    return "no name left";
+}
+
+// What the scan of an archive without a usable index found: how the index was, every stretch it
+// skipped, the cut tail and every item it can no longer find.
+void PrintRecovery(const CZipEx::RecoveryReport& recovery) {
+    using Bytes = unsigned long long;
+    if (recovery.index == CZipEx::IndexState::kDamaged) {
+        std::printf("index damaged: %zu complete items were found by reading the items\n",
+                    recovery.completeItems);
+    } else {
+        std::printf(
+            "note: the index is missing (the backup file was not closed properly); %zu complete "
+            "items were found\n",
+            recovery.completeItems);
+    }
+    for (const auto& region : recovery.skippedRegions) {
+        std::printf("skipped\t%llu\t%llu\tdamaged bytes between items\n",
+                    static_cast<Bytes>(region.offset), static_cast<Bytes>(region.length));
+    }
+    if (recovery.tornTailDropped) {
+        std::printf("cut\t%llu\t%llu\tan item cut short at the end\n",
+                    static_cast<Bytes>(recovery.tornTailOffset),
+                    static_cast<Bytes>(recovery.tornTailBytes));
+    }
+    for (const auto& lost : recovery.lostItems) {
+        std::printf("lost\t%llu\t%s\t%s\n", static_cast<Bytes>(lost.recordOffset),
+                    lost.name.empty() ? "?" : lost.name.c_str(), NameSourceText(lost.nameSource));
+    }
+    if (!recovery.lostItems.empty()) {
+        const std::size_t count = recovery.lostItems.size();
+        std::printf("%s%zu item%s can no longer be found\n",
+                    recovery.lostItemsExact ? "" : "at least ", count, count == 1 ? "" : "s");
+    }
+}
+
 int Verify(const Args& args) {
     if (args.size() != 1) {
         return UsageError("verify", "give exactly one FILE");
@@ -330,11 +378,10 @@ int Verify(const Args& args) {
         return Failure(archive.GetLastError());
     }
     const auto& recovery = archive.GetRecoveryReport();
-    if (recovery.recovered) {
-        std::printf(
-            "note: the backup file was not closed properly; %zu complete items were found%s\n",
-            recovery.completeItems,
-            recovery.tornTailDropped ? " and an item cut short was left out" : "");
+    if (recovery.headerMissing) {
+        std::printf("the backup file holds no complete header and no items\n");
+    } else if (recovery.recovered) {
+        PrintRecovery(recovery);
     }
     const auto failures = archive.Verify();
     for (const auto& failure : failures) {
@@ -342,7 +389,7 @@ int Verify(const Args& args) {
                     archive.GetItemFileName(failure.index).c_str(), failure.error.c_str());
     }
     std::printf("%d items checked, %zu damaged\n", archive.GetNrOfFiles(), failures.size());
-    return failures.empty() ? kExitOk : kExitDamaged;
+    return failures.empty() && !recovery.FoundDamage() ? kExitOk : kExitDamaged;
 }
 
 std::string ValueText(const profile::ProfileKey& key) {

@@ -3,7 +3,9 @@
 #include <xxhash.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <memory>
+#include <string_view>
 
 #include "components/archive/ByteCodec.h"
 
@@ -40,39 +42,55 @@ std::string EncodeEntry(const ItemInfo& item) {
     return out;
 }
 
-// Entries are checked against what a record can be: inside the data, in increasing order.
+// An entry is checked against what a record can be: inside the data, after the previous one.
+std::optional<ItemInfo> DecodeEntry(ByteReader& r, std::uint64_t previousEnd,
+                                    std::uint64_t dataEnd) {
+    ItemInfo item;
+    item.recordOffset = r.U64();
+    item.recordLength = r.U64();
+    item.size = r.U64();
+    const std::uint16_t kind = r.U16();
+    r.U16();
+    item.mode = r.U32();
+    item.mtimeSeconds = r.I64();
+    item.mtimeNanoseconds = r.U32();
+    item.uid = r.U32();
+    item.gid = r.U32();
+    const std::uint32_t nameLength = r.U32();
+    if (!r.Ok() || !IsValidKind(kind) || nameLength == 0 || nameLength > kMaxNameLength) {
+        return std::nullopt;
+    }
+    item.kind = static_cast<ItemKind>(kind);
+    item.name = r.Bytes(nameLength);
+    const std::uint64_t minimumLength =
+        kRecordFixedSize + nameLength + kHeaderCheckSize + kChunkHeaderSize + kTrailerSize;
+    if (!r.Ok() || item.recordOffset < previousEnd || item.recordOffset > dataEnd ||
+        item.recordLength < minimumLength || item.recordLength > dataEnd - item.recordOffset ||
+        item.name.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    return item;
+}
+
 bool DecodeEntries(ByteReader& r, std::uint64_t count, std::uint64_t dataEnd,
                    std::vector<ItemInfo>& items) {
     std::uint64_t previousEnd = kFileHeaderSize;
     for (std::uint64_t i = 0; i < count; ++i) {
-        ItemInfo item;
-        item.recordOffset = r.U64();
-        item.recordLength = r.U64();
-        item.size = r.U64();
-        const std::uint16_t kind = r.U16();
-        r.U16();
-        item.mode = r.U32();
-        item.mtimeSeconds = r.I64();
-        item.mtimeNanoseconds = r.U32();
-        item.uid = r.U32();
-        item.gid = r.U32();
-        const std::uint32_t nameLength = r.U32();
-        if (!r.Ok() || !IsValidKind(kind) || nameLength == 0 || nameLength > kMaxNameLength) {
+        auto item = DecodeEntry(r, previousEnd, dataEnd);
+        if (!item) {
             return false;
         }
-        item.kind = static_cast<ItemKind>(kind);
-        item.name = r.Bytes(nameLength);
-        const std::uint64_t minimumLength =
-            kRecordFixedSize + nameLength + kHeaderCheckSize + kChunkHeaderSize + kTrailerSize;
-        if (!r.Ok() || item.recordOffset < previousEnd || item.recordLength < minimumLength ||
-            item.recordLength > dataEnd - item.recordOffset ||
-            item.name.find('\0') != std::string::npos) {
-            return false;
-        }
-        previousEnd = item.recordOffset + item.recordLength;
-        items.push_back(std::move(item));
+        previousEnd = item->recordOffset + item->recordLength;
+        items.push_back(std::move(*item));
     }
     return r.Remaining() == 0;
+}
+
+// The decoded length a footer may claim for `stored` bytes: more is refused, not allocated.
+std::uint64_t MaxIndexLength(std::uint64_t stored) {
+    return stored >= kMaxIndexLength / kMaxIndexRatio
+               ? kMaxIndexLength
+               : std::min(kMaxIndexLength, stored * kMaxIndexRatio + kIndexSlack);
 }
 
 }  // namespace
@@ -136,11 +154,12 @@ std::optional<IndexContents> ReadIndex(int fd, std::uint64_t fileSize) {
         footer->originalLength < kIndexHeaderSize) {
         return std::nullopt;
     }
-    // The decoded size is bounded by what the stored bytes can plausibly hold, so a forged footer
-    // cannot make the reader allocate much more than the file's size. Past the cap (millions of
+    // The decoded size is bounded by what the stored bytes can plausibly hold and the stored size
+    // by what the decoded size compresses to at worst, so a forged footer cannot make the reader
+    // allocate much more than the index it claims. Past the cap (millions of
     // items) the index is not trusted into memory; the scan, which streams, lists the items.
-    if (footer->originalLength > kMaxIndexLength ||
-        footer->originalLength > footer->storedLength * kMaxIndexRatio + kIndexSlack) {
+    if (footer->originalLength > MaxIndexLength(footer->storedLength) ||
+        footer->storedLength > ZSTD_compressBound(footer->originalLength) + kIndexSlack) {
         return std::nullopt;
     }
     std::string stored;
@@ -171,6 +190,99 @@ std::optional<IndexContents> ReadIndex(int fd, std::uint64_t fileSize) {
         return std::nullopt;
     }
     return contents;
+}
+
+}  // namespace tkw::archive
+
+namespace tkw::archive {
+namespace {
+
+constexpr std::string_view kZstdFrameMagic{"\x28\xB5\x2F\xFD", 4};
+constexpr std::size_t kInputPiece = 1 << 17;
+// As for item data: an index frame never needs a larger window.
+constexpr int kMaxWindowLog = 25;
+
+struct DecompressorDeleter {
+    void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
+};
+
+// What the frame at `offset` decodes to until it ends, fails or passes `cap` bytes.
+std::string DecodeWhatDecodes(int fd, std::uint64_t offset, std::uint64_t stored,
+                              std::uint64_t cap) {
+    std::unique_ptr<ZSTD_DCtx, DecompressorDeleter> context(ZSTD_createDCtx());
+    ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, kMaxWindowLog);
+    std::string decoded;
+    std::string input;
+    std::string output(ZSTD_DStreamOutSize(), '\0');
+    for (std::uint64_t consumed = 0; consumed < stored;) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kInputPiece, stored - consumed));
+        if (!ReadExactAt(fd, offset + consumed, piece, input)) {
+            return decoded;
+        }
+        consumed += piece;
+        ZSTD_inBuffer in{input.data(), piece, 0};
+        while (true) {
+            ZSTD_outBuffer out{output.data(), output.size(), 0};
+            const std::size_t left = ZSTD_decompressStream(context.get(), &out, &in);
+            if (ZSTD_isError(left)) {
+                return decoded;
+            }
+            decoded.append(output.data(), std::min<std::uint64_t>(out.pos, cap - decoded.size()));
+            if (decoded.size() == cap || left == 0) {
+                return decoded;
+            }
+            // Input used up and nothing more came out: the frame goes on in the next piece.
+            if (in.pos == in.size && out.pos < out.size) {
+                break;
+            }
+        }
+    }
+    return decoded;
+}
+
+}  // namespace
+
+DamagedIndex ReadDamagedIndex(int fd, std::uint64_t fileSize) {
+    DamagedIndex index;
+    std::string bytes;
+    if (fileSize < kFileHeaderSize + kFooterSize ||
+        !ReadExactAt(fd, fileSize - kFooterSize, kFooterSize, bytes)) {
+        return index;
+    }
+    ByteReader r(bytes);
+    const std::uint64_t offset = r.U64();
+    const std::uint64_t stored = r.U64();
+    const bool located = offset >= kFileHeaderSize && offset < fileSize - kFooterSize &&
+                         fileSize - kFooterSize - offset == stored;
+    std::string start;
+    const bool frameThere = located && ReadExactAt(fd, offset, kZstdFrameMagic.size(), start) &&
+                            start == kZstdFrameMagic;
+    r.Skip(16);
+    index.present = frameThere || r.Bytes(4) == kFooterMagic || DecodeFooter(bytes).has_value();
+    if (!index.present || !located) {
+        return index;
+    }
+    index.offset = offset;
+    const std::string body = DecodeWhatDecodes(fd, offset, stored, MaxIndexLength(stored));
+    ByteReader entries(body);
+    if (entries.Bytes(4) != kIndexMagic) {
+        return index;
+    }
+    entries.U32();
+    const std::uint64_t count = entries.U64();
+    entries.U64();
+    std::uint64_t previousEnd = kFileHeaderSize;
+    while (entries.Ok() && index.entries.size() < count) {
+        auto item = DecodeEntry(entries, previousEnd, offset);
+        if (!item) {
+            break;
+        }
+        previousEnd = item->recordOffset + item->recordLength;
+        index.entries.push_back(std::move(*item));
+    }
+    index.complete = entries.Ok() && index.entries.size() == count;
+    return index;
 }
 
 }  // namespace tkw::archive

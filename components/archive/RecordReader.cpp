@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "components/archive/ByteCodec.h"
+#include "components/archive/ChunkChain.h"
 #include "components/archive/FileIo.h"
 
 namespace tkw::archive {
@@ -19,28 +20,6 @@ constexpr int kMaxWindowLog = 25;
 struct HashStateDeleter {
     void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
 };
-
-struct ChunkHeader {
-    std::uint32_t stored;
-    std::uint32_t original;
-    bool IsEnd() const { return stored == 0 && original == 0; }
-};
-
-std::optional<ChunkHeader> DecodeChunkHeader(std::string_view bytes) {
-    ByteReader r(bytes);
-    ChunkHeader chunk{r.U32(), r.U32()};
-    if (!r.Ok()) {
-        return std::nullopt;
-    }
-    if (chunk.IsEnd()) {
-        return chunk;
-    }
-    if (chunk.original == 0 || chunk.original > kMaxChunkOriginal || chunk.stored == 0 ||
-        chunk.stored > ZSTD_compressBound(chunk.original)) {
-        return std::nullopt;
-    }
-    return chunk;
-}
 
 }  // namespace
 
@@ -96,7 +75,8 @@ std::optional<RecordReader::ChunkWalk> RecordReader::WalkChunks(std::uint64_t po
             walk.trailerOffset = position;
             return walk;
         }
-        if (limit - position < chunk->stored ||
+        // A trailer counts chunks in 32 bits: a longer chain belongs to no record.
+        if (limit - position < chunk->stored || walk.chunks == UINT32_MAX ||
             (visit && !visit(position, chunk->stored, chunk->original))) {
             return std::nullopt;
         }
@@ -118,31 +98,6 @@ std::optional<Trailer> RecordReader::ReadTrailer(std::uint64_t recordOffset, con
         return std::nullopt;
     }
     return trailer;
-}
-
-std::optional<ItemInfo> RecordReader::ParseComplete(std::uint64_t offset, std::uint64_t limit) {
-    limit = std::min(limit, m_fileSize);
-    const auto header = ReadHeader(offset, limit);
-    if (!header) {
-        return std::nullopt;
-    }
-    const auto walk = WalkChunks(header->dataOffset, limit, {});
-    if (!walk || limit - walk->trailerOffset < kTrailerSize ||
-        !ReadTrailer(offset, *walk, header->check)) {
-        return std::nullopt;
-    }
-    ItemInfo item;
-    item.name = header->name;
-    item.kind = header->fixed.kind;
-    item.mode = header->fixed.mode;
-    item.mtimeSeconds = header->fixed.mtimeSeconds;
-    item.mtimeNanoseconds = header->fixed.mtimeNanoseconds;
-    item.uid = header->fixed.uid;
-    item.gid = header->fixed.gid;
-    item.size = walk->original;
-    item.recordOffset = offset;
-    item.recordLength = walk->trailerOffset + kTrailerSize - offset;
-    return item;
 }
 
 bool RecordReader::DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::uint32_t original,

@@ -27,10 +27,6 @@ public:
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
 
-    // The item whose record starts at `offset` when the record is complete (header, chunk headers,
-    // end marker and trailer valid and inside `limit`); the data itself is not decoded.
-    std::optional<ItemInfo> ParseComplete(std::uint64_t offset, std::uint64_t limit);
-
     // Decodes the item's data to the sink and checks it against its record: every frame decodes to
     // its length and the XXH3-128 matches. False with `error` set otherwise.
     bool ReadData(const ItemInfo& item, const Sink& sink, std::string& error);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -44,6 +45,67 @@ constexpr std::uint64_t kCancelCheckBytes = 16u << 20;
 std::uint64_t FileSize(int fd) {
     struct stat info {};
     return ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+std::int64_t ModificationTime(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<std::int64_t>(info.st_mtim.tv_sec) : 0;
+}
+
+// Whether the bytes are shorter than a file header and could be its beginning: a backup killed
+// while it wrote its first bytes.
+bool IsFileHeaderPrefix(std::string_view bytes) {
+    std::string header(archive::kFileMagic);
+    header.push_back(static_cast<char>(archive::kMajorVersion & 0xFF));
+    header.push_back(static_cast<char>(archive::kMajorVersion >> 8));
+    const std::size_t compared = std::min(bytes.size(), header.size());
+    return bytes.size() < archive::kFileHeaderSize &&
+           bytes.substr(0, compared) == std::string_view(header).substr(0, compared);
+}
+
+using LostItem = CZipEx::LostItem;
+
+LostItem::NameSource SourceOf(const archive::NameInHeader& name) {
+    return name.checkHolds ? LostItem::NameSource::kItemHeader
+                           : LostItem::NameSource::kDamagedHeader;
+}
+
+// The items the archive held that the scan did not find: those the damaged index names, and one
+// for each stretch (skipped region or torn tail) the index names none in, unless the index named
+// every item.
+std::vector<LostItem> FindLostItems(const std::vector<ItemInfo>& found,
+                                    const archive::DamagedIndex& index,
+                                    const std::vector<archive::SkippedStretch>& stretches) {
+    std::vector<LostItem> lost;
+    auto next = found.begin();
+    for (const ItemInfo& entry : index.entries) {
+        while (next != found.end() && next->recordOffset < entry.recordOffset) {
+            ++next;
+        }
+        if (next == found.end() || next->recordOffset != entry.recordOffset) {
+            lost.push_back({entry.recordOffset, entry.name, LostItem::NameSource::kIndex});
+        }
+    }
+    if (index.complete) {
+        return lost;
+    }
+    const std::size_t named = lost.size();
+    for (const archive::SkippedStretch& stretch : stretches) {
+        const bool namedByIndex =
+            std::any_of(lost.begin(), lost.begin() + static_cast<std::ptrdiff_t>(named),
+                        [&](const LostItem& item) {
+                            return item.recordOffset >= stretch.offset &&
+                                   item.recordOffset - stretch.offset < stretch.length;
+                        });
+        if (!namedByIndex) {
+            lost.push_back(
+                stretch.name ? LostItem{stretch.offset, stretch.name->name, SourceOf(*stretch.name)}
+                             : LostItem{stretch.offset, {}, {}});
+        }
+    }
+    std::sort(lost.begin(), lost.end(),
+              [](const LostItem& a, const LostItem& b) { return a.recordOffset < b.recordOffset; });
+    return lost;
 }
 
 // Syncs the folder that holds a newly created file, so that its name survives a system crash too.
@@ -91,6 +153,8 @@ void CZipEx::ResetVariables() {
     m_fd.Reset();
     m_path.clear();
     m_writable = m_created = m_indexCurrent = m_tailTrimmed = false;
+    m_changed = m_headerMissing = m_repairPending = false;
+    m_itemsAtOpen = 0;
     m_header = {};
     m_names.clear();
     m_items.clear();
@@ -170,6 +234,12 @@ int CZipEx::Open(const fs::path& path) {
     }
     std::string bytes;
     const std::uint64_t fileSize = FileSize(m_fd.Get());
+    if (fileSize < archive::kFileHeaderSize &&
+        archive::ReadExactAt(m_fd.Get(), 0, static_cast<std::size_t>(fileSize), bytes) &&
+        IsFileHeaderPrefix(bytes)) {
+        OpenWithoutHeader(fileSize);
+        return 1;
+    }
     const auto header = archive::ReadExactAt(m_fd.Get(), 0, archive::kFileHeaderSize, bytes)
                             ? archive::DecodeFileHeader(bytes)
                             : std::nullopt;
@@ -182,28 +252,90 @@ int CZipEx::Open(const fs::path& path) {
     return 1;
 }
 
+void CZipEx::OpenWithoutHeader(std::uint64_t fileSize) {
+    m_headerMissing = true;
+    // The file was made when the backup began; its header would have said so.
+    m_header.creationTime = ModificationTime(m_fd.Get());
+    m_tailTrimmed = fileSize == 0;
+    m_recovery.recovered = true;
+    m_recovery.index = IndexState::kMissing;
+    m_recovery.headerMissing = true;
+    m_recovery.bytesCutOnAppend = fileSize;
+    m_repairPending = true;
+    m_reader = std::make_unique<archive::RecordReader>(m_fd.Get(), 0, 0);
+}
+
+// A file that held only part of a header gets a whole new one: the archive starts here.
+bool CZipEx::WriteFreshHeader() {
+    archive::FileHeader header;
+    header.creationTime = static_cast<std::int64_t>(std::time(nullptr));
+    header.archiveId = RandomArchiveId();
+    m_tailTrimmed = false;
+    if (::ftruncate(m_fd.Get(), 0) != 0 ||
+        !archive::WriteAllAt(m_fd.Get(), 0, archive::EncodeFileHeader(header))) {
+        return Fail(SystemText("cannot write " + m_path.native()));
+    }
+    m_header = header;
+    m_headerMissing = false;
+    m_changed = true;
+    m_dataEnd = archive::kFileHeaderSize;
+    m_tailTrimmed = true;
+    m_reader =
+        std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());
+    return true;
+}
+
 void CZipEx::ListItems(std::uint64_t fileSize) {
     m_reader = std::make_unique<archive::RecordReader>(m_fd.Get(), fileSize, m_header.RecordSeed());
     if (auto index = archive::ReadIndex(m_fd.Get(), fileSize)) {
-        m_dataEnd = index->dataEnd;
-        m_indexCurrent = true;
-        m_items = std::move(index->items);
-        for (int i = 0; i < static_cast<int>(m_items.size()); ++i) {
-            m_names.insert(i);
-        }
+        ListFromIndex(*index);
     } else {
-        archive::ScanResult scan = archive::ScanRecords(*m_reader, m_fd.Get(), fileSize);
-        m_dataEnd = scan.dataEnd;
-        m_tailTrimmed = scan.tailBytes == 0;
-        m_recovery.recovered = true;
-        m_recovery.tornTailDropped = scan.tailBytes > 0 && !scan.tailIsIndex;
-        m_recovery.tornTailBytes = m_recovery.tornTailDropped ? scan.tailBytes : 0;
-        m_recovery.damagedBytes = scan.damagedBytes;
-        for (ItemInfo& item : scan.items) {
-            AppendItem(std::move(item));
-        }
+        ListByScanning(fileSize);
     }
     m_recovery.completeItems = m_items.size();
+    m_itemsAtOpen = m_items.size();
+    m_repairPending = m_recovery.RepairsOnAppend();
+}
+
+void CZipEx::ListFromIndex(archive::IndexContents& index) {
+    m_dataEnd = index.dataEnd;
+    m_indexCurrent = true;
+    m_items = std::move(index.items);
+    for (int i = 0; i < static_cast<int>(m_items.size()); ++i) {
+        m_names.insert(i);
+    }
+}
+
+void CZipEx::ListByScanning(std::uint64_t fileSize) {
+    archive::ScanResult scan = archive::ScanRecords(m_fd.Get(), fileSize, m_header.RecordSeed());
+    const archive::DamagedIndex index = archive::ReadDamagedIndex(m_fd.Get(), fileSize);
+    m_dataEnd = scan.dataEnd;
+    m_tailTrimmed = scan.tailBytes == 0;
+    // What follows the last complete item up to the index (or the end) is an item cut short.
+    const bool indexAfterData = index.offset && *index.offset >= scan.dataEnd;
+    const std::uint64_t tornEnd = indexAfterData ? *index.offset : fileSize;
+    const bool tailIsIndex = scan.tailIsIndex || (indexAfterData && tornEnd == scan.dataEnd);
+
+    RecoveryReport& report = m_recovery;
+    report.recovered = true;
+    report.index = index.present || scan.tailIsIndex ? IndexState::kDamaged : IndexState::kMissing;
+    report.tornTailDropped = !tailIsIndex && tornEnd > scan.dataEnd;
+    report.tornTailOffset = report.tornTailDropped ? scan.dataEnd : 0;
+    report.tornTailBytes = report.tornTailDropped ? tornEnd - scan.dataEnd : 0;
+    report.damagedBytes = scan.damagedBytes;
+    report.bytesCutOnAppend = scan.tailBytes;
+    report.bytesExamined = scan.bytesExamined;
+    for (const archive::SkippedStretch& stretch : scan.skipped) {
+        report.skippedRegions.push_back({stretch.offset, stretch.length});
+    }
+    if (report.tornTailDropped) {
+        scan.skipped.push_back({report.tornTailOffset, report.tornTailBytes, scan.tailName});
+    }
+    report.lostItems = FindLostItems(scan.items, index, scan.skipped);
+    report.lostItemsExact = index.complete;
+    for (ItemInfo& item : scan.items) {
+        AppendItem(std::move(item));
+    }
 }
 
 void CZipEx::AppendItem(ItemInfo item) {
@@ -218,13 +350,18 @@ bool CZipEx::PrepareForAppending() {
     if (!m_writable) {
         return Fail(m_path.native() + " is open for reading only");
     }
+    if (m_headerMissing && !WriteFreshHeader()) {
+        return false;
+    }
     // The index and any torn tail go: new records follow the last complete one.
     if (!m_tailTrimmed) {
         if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
             return Fail(SystemText("cannot write " + m_path.native()));
         }
         m_tailTrimmed = true;
+        m_changed = true;
     }
+    m_repairPending = false;
     m_indexCurrent = false;
     if (!m_compressor) {
         m_compressor = std::make_unique<archive::DataCompressor>();
@@ -343,7 +480,9 @@ int CZipEx::AddFile(const fs::path& source, std::string_view name) {
 }
 
 bool CZipEx::WriteIndexAndSync() {
-    if (!m_writable || m_indexCurrent) {
+    // Reading never changes the file: only an archive created or added to gets a new index.
+    const bool changed = m_created || m_changed || m_items.size() != m_itemsAtOpen;
+    if (!m_writable || m_indexCurrent || !changed || m_headerMissing) {
         return true;
     }
     archive::AppendWriter writer(m_fd.Get(), m_dataEnd);

@@ -17,6 +17,7 @@ namespace tkw {
 namespace archive {
 class DataCompressor;
 class RecordReader;
+struct IndexContents;
 }  // namespace archive
 
 // One backup file in the .tkw format (docs/FORMAT.md). Items are appended in the order of adding
@@ -29,14 +30,64 @@ class RecordReader;
 // Operations return non-zero on success, 0 on failure (GetLastError tells why).
 class CZipEx {
 public:
-    // How Open found the items: through the index, or by scanning because the index was missing or
-    // damaged (the program that wrote the archive was killed, say).
+    // How the archive's index was found on Open.
+    enum class IndexState {
+        kIntact,   // the items were listed from it
+        kMissing,  // the file ends after (or inside) an item: the writer never closed it
+        kDamaged,  // an index is there but its footer or its frame fails the checks
+    };
+    // A stretch between two complete items that the scan could not read as items.
+    struct SkippedRegion {
+        std::uint64_t offset = 0;
+        std::uint64_t length = 0;
+    };
+    // An item the archive held that can no longer be found.
+    struct LostItem {
+        enum class NameSource {
+            kNone,           // nothing names it
+            kIndex,          // the damaged index names it
+            kItemHeader,     // its own record header names it, and the header's check holds
+            kDamagedHeader,  // read from its own record header, whose check fails: a best guess
+        };
+        std::uint64_t recordOffset = 0;  // where its record starts (or, by the index, started)
+        std::string name;
+        NameSource nameSource = NameSource::kNone;
+    };
+    // What Open found: the items through the index, or by scanning the records because the index
+    // was missing or damaged (the program that wrote the archive was killed, say), and what the
+    // scan could not read. Describes the file as Open found it; adding items does not change it.
     struct RecoveryReport {
-        bool recovered = false;
+        bool recovered = false;  // the items were listed by scanning
+        IndexState index = IndexState::kIntact;
+        // The file is empty or a cut-off file header (a backup killed in its first moments): it
+        // holds no items, and the first AddFile writes a new header.
+        bool headerMissing = false;
         std::size_t completeItems = 0;
         bool tornTailDropped = false;  // an item cut short at the end was left out
+        std::uint64_t tornTailOffset = 0;
         std::uint64_t tornTailBytes = 0;
         std::uint64_t damagedBytes = 0;  // damaged stretches between complete items
+        std::vector<SkippedRegion> skippedRegions;
+        // Items that cannot be found: each one the damaged index names and the scan did not find;
+        // one for each skipped region and for a torn tail where the index names none.
+        std::vector<LostItem> lostItems;
+        // A readable index named every item, so lostItems are all that was lost; otherwise a
+        // region may have held more items than it is counted for.
+        bool lostItemsExact = false;
+        // Bytes after the last complete item that are neither an item nor an intact index (a torn
+        // tail, a damaged index, a cut-off file header): the first AddFile cuts them off.
+        std::uint64_t bytesCutOnAppend = 0;
+        // The scan's work: bytes it read plus bytes its record checks looked at.
+        std::uint64_t bytesExamined = 0;
+
+        // Whether anything stored was lost or the file is damaged: more than a missing index.
+        bool FoundDamage() const {
+            return headerMissing || index == IndexState::kDamaged || tornTailDropped ||
+                   !skippedRegions.empty() || !lostItems.empty();
+        }
+        // Whether the first AddFile repairs the file before it writes its item: it cuts off
+        // bytesCutOnAppend bytes, or writes the missing file header.
+        bool RepairsOnAppend() const { return headerMissing || bytesCutOnAppend > 0; }
     };
 
     struct VerifyFailure {
@@ -52,7 +103,10 @@ public:
     // Creates an empty archive at the path and opens it. Refused when any file is there already:
     // replacing an archive is the caller's decision, made by removing it under its lock first.
     virtual int CreateZip(const std::filesystem::path& path);
-    // Opens an existing archive and lists its items.
+    // Opens an existing archive and lists its items. Opening and everything that only reads leave
+    // the file as it is, byte for byte: a torn tail or a damaged index is cut off and the index
+    // rewritten only once an item is added (see GetRecoveryReport and IsRepairPending). An empty
+    // file, or one that holds only the beginning of a file header, opens with no items.
     virtual int Open(const std::filesystem::path& path);
     // Stores the file (a regular file, or a symbolic link as a link) under `name` as the last item.
     // Anything else (a FIFO put in a file's place, say) is refused without waiting on it.
@@ -65,8 +119,10 @@ public:
     void SetCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
     bool WasCancelled() const { return m_wasCancelled; }
     // Writes the index, flushes the file to disk and releases it. Also done by the destructor.
+    // The index is written only when the archive was created or added to since it was opened.
     virtual int Close();
-    // Writes the index and flushes the file to disk, keeping the archive open for more items.
+    // Writes the index and flushes the file to disk, keeping the archive open for more items; as
+    // Close, only after a change.
     int Flush();
     // Flushes the items written so far to disk (without the index): before an original is deleted.
     int SyncData();
@@ -93,6 +149,9 @@ public:
     // Kind, modification time, permission bits and owner of an item; nullptr for a bad index.
     const archive::ItemInfo* GetItemInfo(int index) const;
     const RecoveryReport& GetRecoveryReport() const { return m_recovery; }
+    // True from Open until the first AddFile when that AddFile will repair the file before it
+    // writes its item (RecoveryReport::RepairsOnAppend): a caller can say so in its log.
+    bool IsRepairPending() const { return m_repairPending; }
     // Reads every item and checks its checksum; the items that failed. `progress` (optional) is
     // called before each item and can stop the check by returning false.
     std::vector<VerifyFailure> Verify(const std::function<bool(int index)>& progress = {});
@@ -126,6 +185,10 @@ private:
     bool Fail(std::string message);
     bool OpenLocked(const std::filesystem::path& path, bool create);
     void ListItems(std::uint64_t fileSize);
+    void ListFromIndex(archive::IndexContents& index);
+    void ListByScanning(std::uint64_t fileSize);
+    void OpenWithoutHeader(std::uint64_t fileSize);
+    bool WriteFreshHeader();
     void AppendItem(archive::ItemInfo item);
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
@@ -143,6 +206,10 @@ private:
     std::uint64_t m_dataEnd = 0;  // end of the last complete record
     bool m_indexCurrent = false;  // the file ends with an index of exactly m_items
     bool m_tailTrimmed = false;   // nothing follows m_dataEnd in the file
+    bool m_changed = false;       // the tail was cut or a header written since Open
+    std::size_t m_itemsAtOpen = 0;
+    bool m_headerMissing = false;  // the file holds no complete header yet
+    bool m_repairPending = false;
     RecoveryReport m_recovery;
     std::string m_lastError;
     std::unique_ptr<archive::DataCompressor> m_compressor;

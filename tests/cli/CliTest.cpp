@@ -163,6 +163,118 @@ TEST_F(CliCommand, VerifyReportsDamagedItemsWithExitCode3) {
     EXPECT_TRUE(Contains(damaged.output, "2 items checked, 1 damaged\n"));
 }
 
+// An archive of four items written directly, with the offsets a test needs to damage it.
+class CliVerifyDamage : public CliCommand {
+protected:
+    void SetUp() override {
+        CliCommand::SetUp();
+        fs::create_directories(m_root / "out");
+        CZipEx zip;
+        ASSERT_EQ(zip.CreateZip(Archive()), 1);
+        for (int i = 0; i < 4; ++i) {
+            const fs::path source = Source("f" + std::to_string(i), std::string(3000 + i, 'a' + i));
+            ASSERT_EQ(zip.AddFile(source, Name(i)), 1);
+            m_items.push_back(*zip.GetItemInfo(i));
+        }
+        ASSERT_EQ(zip.Close(), 1);
+        m_closed = ReadFileBytes(Archive());
+        m_dataEnd = m_items.back().recordOffset + m_items.back().recordLength;
+    }
+
+    static std::string Name(int i) { return "/data/item" + std::to_string(i); }
+    std::string WithoutIndex() const { return m_closed.substr(0, m_dataEnd); }
+    static std::string Flipped(std::string bytes, std::uint64_t offset) {
+        bytes.at(offset) = static_cast<char>(bytes.at(offset) ^ 0x01);
+        return bytes;
+    }
+    std::uint64_t Start(int i) const { return m_items[static_cast<std::size_t>(i)].recordOffset; }
+    std::uint64_t Length(int i) const { return m_items[static_cast<std::size_t>(i)].recordLength; }
+    std::string Skipped(int i) const {
+        return "skipped\t" + std::to_string(Start(i)) + "\t" + std::to_string(Length(i)) + "\t";
+    }
+    std::string Lost(int i, const std::string& how) const {
+        return "lost\t" + std::to_string(Start(i)) + "\t" + Name(i) + "\t" + how + "\n";
+    }
+
+    std::vector<archive::ItemInfo> m_items;
+    std::string m_closed;
+    std::uint64_t m_dataEnd = 0;
+};
+
+TEST_F(CliVerifyDamage, EveryLossIsNamedAndExitsWith3) {
+    const std::uint64_t chunkHeader = Start(1) + 36 + Name(1).size() + 4;
+    const std::uint64_t trailer = Start(2) + Length(2) - 48;
+    const std::uint64_t footerCheck = m_closed.size() - 1;
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"a record header",
+         Flipped(WithoutIndex(), Start(1) + 16),
+         {"note: the index is missing", Skipped(1),
+          Lost(1, "name read from its damaged header, a best guess"),
+          "at least 1 item can no longer be found\n", "3 items checked, 0 damaged\n"}},
+        {"a chunk header",
+         Flipped(WithoutIndex(), chunkHeader + 2),
+         {Skipped(1), Lost(1, "named by its own header"), "3 items checked, 0 damaged\n"}},
+        {"a trailer",
+         Flipped(WithoutIndex(), trailer + 12),
+         {Skipped(2), Lost(2, "named by its own header"), "3 items checked, 0 damaged\n"}},
+        {"the end cut off",
+         m_closed.substr(0, Start(3) + 100),
+         {"cut\t" + std::to_string(Start(3)) + "\t100\tan item cut short at the end\n",
+          Lost(3, "named by its own header"), "3 items checked, 0 damaged\n"}},
+        {"a record and the footer",
+         Flipped(Flipped(m_closed, Start(0) + 16), footerCheck),
+         {"index damaged: 3 complete items", Skipped(0), Lost(0, "named by the damaged index"),
+          "\n1 item can no longer be found\n", "3 items checked, 0 damaged\n"}},
+        {"the index frame",
+         Flipped(m_closed, m_dataEnd + 10),
+         {"index damaged: 4 complete items", "4 items checked, 0 damaged\n"}},
+        {"the header cut short",
+         m_closed.substr(0, 17),
+         {"the backup file holds no complete header and no items\n",
+          "0 items checked, 0 damaged\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(Archive(), c.bytes);
+        const auto result = Cli({"verify", Archive()});
+        EXPECT_EQ(result.code, 3) << result.output;
+        for (const std::string& line : c.says) {
+            EXPECT_TRUE(Contains(result.output, line)) << line << "\n---\n" << result.output;
+        }
+        EXPECT_TRUE(ReadFileBytes(Archive()) == c.bytes) << "verify changed the file";
+    }
+}
+
+TEST_F(CliVerifyDamage, AnIntactArchiveOrOneOnlyMissingItsIndexExitsWith0) {
+    const auto intact = Cli({"verify", Archive()});
+    EXPECT_EQ(intact.code, 0) << intact.output;
+    EXPECT_EQ(intact.output, "4 items checked, 0 damaged\n");
+
+    WriteFileBytes(Archive(), WithoutIndex());
+    const auto unclosed = Cli({"verify", Archive()});
+    EXPECT_EQ(unclosed.code, 0) << unclosed.output;
+    EXPECT_EQ(unclosed.output,
+              "note: the index is missing (the backup file was not closed properly); 4 complete "
+              "items were found\n4 items checked, 0 damaged\n");
+}
+
+TEST_F(CliVerifyDamage, ListAndVerifyLeaveADamagedArchiveByteForByte) {
+    const std::string cut = m_closed.substr(0, Start(3) + 100);
+    const std::string flipped = Flipped(WithoutIndex(), Start(1) + 16);
+    for (const std::string& bytes : {cut, flipped}) {
+        WriteFileBytes(Archive(), bytes);
+        const auto list = Cli({"list", Archive()});
+        EXPECT_EQ(list.code, 0) << list.output;
+        EXPECT_TRUE(Contains(list.output, "\t" + Name(2) + "\n")) << list.output;
+        Cli({"verify", Archive()});
+        EXPECT_TRUE(ReadFileBytes(Archive()) == bytes);
+    }
+}
+
 TEST_F(CliCommand, UsageErrorsAndRefusals) {
     const fs::path a = Source("a.txt", "alpha");
     const struct {

@@ -1,5 +1,6 @@
-// Writes a few valid archives as the fuzzer's starting corpus: closed with an index, cut short
-// without one, and with a symbolic link and an empty file.
+// Writes the fuzzer's starting corpus: valid archives (closed with an index, cut short without
+// one, with a symbolic link and an empty file), damaged ones, the first bytes of one, and crafted
+// layouts that once made the recovery scan take quadratic time.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,8 +9,47 @@
 #include <string>
 
 #include "components/archive/ZipEx.h"
+#include "tests/components/archive/CraftedArchive.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A crafted layout followed by one intact item, which the scan must still find.
+std::string WithItemAfter(const std::string& layout) {
+    tkw::test::CraftedArchive file;
+    file.Bytes() = layout;
+    file.AppendEmptyItem("/after/the/layout");
+    return file.Bytes();
+}
+
+void WriteDamagedCopies(const fs::path& corpus, const std::string& closed) {
+    std::string damagedIndex = closed;
+    damagedIndex[damagedIndex.size() - 1] ^= 0x01;
+    WriteAll(corpus / "damaged-index.tkw", damagedIndex);
+    WriteAll(corpus / "cut-in-an-item.tkw", closed.substr(0, closed.size() / 2));
+    WriteAll(corpus / "header-prefix.tkw", closed.substr(0, 17));
+    WriteAll(corpus / "empty.tkw", "");
+}
+
+void WriteCraftedLayouts(const fs::path& corpus) {
+    WriteAll(corpus / "nested-chunks.tkw",
+             WithItemAfter(tkw::test::NestedSwallowingChunks(64 << 10)));
+    WriteAll(corpus / "header-flood.tkw", WithItemAfter(tkw::test::HeaderFlood(160 << 10)));
+    WriteAll(corpus / "wrong-checks.tkw",
+             WithItemAfter(tkw::test::WrongChecksInLongNames(160 << 10)));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -42,5 +82,7 @@ int main(int argc, char** argv) {
     }
     ::wait(nullptr);
     fs::remove_all(sources);
+    WriteDamagedCopies(corpus, ReadAll(corpus / "closed.tkw"));
+    WriteCraftedLayouts(corpus);
     return 0;
 }

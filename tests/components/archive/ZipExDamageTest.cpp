@@ -83,21 +83,34 @@ TEST_F(ZipExDamage, AFlippedByteInAnItemHeaderIsDetected) {
     }
 }
 
-TEST_F(ZipExDamage, ADamagedIndexIsRebuiltFromTheItems) {
+TEST_F(ZipExDamage, ADamagedIndexIsReportedAndRebuiltOnceAnItemIsAdded) {
     test::FlipByte(m_archive, fs::file_size(m_archive) - archive::kFooterSize - 10);
+    const std::string damaged = ReadFileBytes(m_archive);
     CZipEx zip;
     ASSERT_EQ(zip.Open(m_archive), 1);
     const auto& report = zip.GetRecoveryReport();
     EXPECT_TRUE(report.recovered);
+    EXPECT_EQ(report.index, CZipEx::IndexState::kDamaged);
     EXPECT_EQ(report.completeItems, 3u);
     EXPECT_FALSE(report.tornTailDropped) << "an old index is not an item cut short";
+    EXPECT_TRUE(report.lostItems.empty());
+    EXPECT_TRUE(report.RepairsOnAppend());
     EXPECT_EQ(zip.GetNrOfFiles(), 3);
     EXPECT_TRUE(zip.Verify().empty());
+    ASSERT_EQ(zip.Close(), 1);
+    EXPECT_EQ(ReadFileBytes(m_archive), damaged) << "reading leaves the file as it is";
+
+    ASSERT_EQ(zip.Open(m_archive), 1);
+    EXPECT_TRUE(zip.IsRepairPending());
+    ASSERT_EQ(zip.AddFile(m_temp / "file2", "/data/added"), 1);
+    EXPECT_FALSE(zip.IsRepairPending());
     ASSERT_EQ(zip.Close(), 1);  // writes a fresh index
 
     ASSERT_EQ(zip.Open(m_archive), 1);
     EXPECT_FALSE(zip.GetRecoveryReport().recovered);
-    EXPECT_EQ(zip.GetNrOfFiles(), 3);
+    ASSERT_EQ(zip.GetNrOfFiles(), 4);
+    EXPECT_EQ(zip.GetItemFileName(3), "/data/added");
+    EXPECT_TRUE(zip.Verify().empty());
 }
 
 TEST_F(ZipExDamage, WithoutIndexADamagedItemDoesNotHideTheOnesAfterIt) {
@@ -112,17 +125,19 @@ TEST_F(ZipExDamage, WithoutIndexADamagedItemDoesNotHideTheOnesAfterIt) {
     EXPECT_TRUE(zip.Verify().empty());
 }
 
-TEST_F(ZipExDamage, TruncatedAnywhereTheArchiveOpensWithEveryItemBeforeTheCutOrFails) {
+TEST_F(ZipExDamage, TruncatedAnywhereTheArchiveOpensWithEveryItemBeforeTheCutAndNamesTheCutOne) {
     const std::string whole = ReadFileBytes(m_archive);
     const fs::path cut = m_temp / "cut.tkw";
     for (std::size_t size = 0; size < whole.size(); size += (size < 200 ? 1 : 97)) {
         WriteFileBytes(cut, whole.substr(0, size));
         CZipEx zip;
+        ASSERT_EQ(zip.Open(cut), 1) << size;
+        const auto& report = zip.GetRecoveryReport();
         if (size < archive::kFileHeaderSize) {
-            EXPECT_EQ(zip.Open(cut), 0) << size;
+            EXPECT_TRUE(report.headerMissing) << size;
+            EXPECT_EQ(zip.GetNrOfFiles(), 0) << size;
             continue;
         }
-        ASSERT_EQ(zip.Open(cut), 1) << size;
         std::size_t complete = 0;
         while (complete < m_records.size() &&
                m_records[complete].recordOffset + m_records[complete].recordLength <= size) {
@@ -130,6 +145,25 @@ TEST_F(ZipExDamage, TruncatedAnywhereTheArchiveOpensWithEveryItemBeforeTheCutOrF
         }
         EXPECT_EQ(zip.GetNrOfFiles(), static_cast<int>(complete)) << size;
         EXPECT_TRUE(zip.Verify().empty()) << size;
+
+        const std::uint64_t dataEnd = complete == 0 ? archive::kFileHeaderSize
+                                                    : m_records[complete - 1].recordOffset +
+                                                          m_records[complete - 1].recordLength;
+        const bool insideAnItem = complete < m_records.size() && size > dataEnd;
+        EXPECT_EQ(report.tornTailDropped, insideAnItem) << size;
+        EXPECT_EQ(report.index, complete == m_records.size() && size > dataEnd
+                                    ? CZipEx::IndexState::kDamaged
+                                    : CZipEx::IndexState::kMissing)
+            << size;
+        EXPECT_EQ(report.FoundDamage(), size > dataEnd) << size;
+        ASSERT_EQ(report.lostItems.size(), insideAnItem ? 1u : 0u) << size;
+        if (insideAnItem) {
+            // The cut item's name, once its header is in the file.
+            const std::string name = "/data/file" + std::to_string(complete);
+            const bool nameThere = size >= dataEnd + archive::kRecordFixedSize + name.size();
+            EXPECT_EQ(report.lostItems[0].name, nameThere ? name : "") << size;
+            EXPECT_EQ(report.lostItems[0].recordOffset, dataEnd) << size;
+        }
     }
 }
 
