@@ -102,9 +102,12 @@ void CBackupRestoreManager::LoadItems(CZipEx& archive) {
 
 void CBackupRestoreManager::LogLoadedInformation(CZipEx& archive) {
     const CZipEx::RecoveryReport& recovery = archive.GetRecoveryReport();
-    if (recovery.recovered && (recovery.tornTailDropped || recovery.damagedBytes > 0)) {
-        // Not a line of the original program: the user must learn that the file was cut short.
-        WriteTimedLine(" Warning--The backup file was not closed properly; " +
+    if (recovery.FoundDamage()) {
+        // The user must learn that the file is damaged or was cut short.
+        const std::string what = recovery.index == CZipEx::IndexState::kDamaged
+                                     ? "The index of the backup file is damaged"
+                                     : "The backup file was not closed properly";
+        WriteTimedLine(" Warning--" + what + "; " +
                        UintToString(static_cast<std::uint32_t>(recovery.completeItems)) +
                        " complete files were found and the damaged rest was left out!");
     }

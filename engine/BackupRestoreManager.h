@@ -108,6 +108,7 @@ private:
     void BackupFile(Run& run, const std::filesystem::path& path,
                     const std::filesystem::path& access);
     void LeaveOut(Run& run, const std::filesystem::path& path, const std::string& reason);
+    void LogRepair();
     void ShowAddedItem(const std::filesystem::path& path);
     void DeleteOriginal(Run& run, const std::filesystem::path& path,
                         const std::filesystem::path& access, int index, bool changed);

@@ -234,6 +234,9 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
         ++counters.leftOut;
         return;
     }
+    if (m_archive->IsRepairPending()) {
+        LogRepair();
+    }
     if (m_archive->AddFile(access, text) == 0) {
         if (m_archive->WasCancelled()) {
             throw CAbandon{kAbandonCancelled};
@@ -253,6 +256,21 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     }
     if (GetProfileInt(profile::kDeleteOriginalFilesAfterBackup) != 0) {
         DeleteOriginal(run, path, access, m_archive->GetNrOfFiles() - 1, changed);
+    }
+}
+
+// Appending repairs a backup file that was cut short: what is cut off or written anew is said.
+void CBackupRestoreManager::LogRepair() {
+    const CZipEx::RecoveryReport& recovery = m_archive->GetRecoveryReport();
+    const std::string file = m_archive->GetZipFileName().native();
+    if (recovery.headerMissing) {
+        WriteTimedLine(" Warning--The backup file " + file +
+                       " held no complete header and no files; it is written afresh!");
+    } else {
+        WriteTimedLine(" Warning--The backup file " + file +
+                       " was not closed properly; its damaged end of " +
+                       Int64ToString(static_cast<std::int64_t>(recovery.bytesCutOnAppend)) +
+                       " bytes is cut off before files are added!");
     }
 }
 

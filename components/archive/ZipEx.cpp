@@ -302,7 +302,7 @@ void CZipEx::ListFromIndex(archive::IndexContents& index) {
     m_indexCurrent = true;
     m_items = std::move(index.items);
     for (int i = 0; i < static_cast<int>(m_items.size()); ++i) {
-        m_names.insert(i);
+        IndexName(i);
     }
 }
 
@@ -340,7 +340,7 @@ void CZipEx::ListByScanning(std::uint64_t fileSize) {
 
 void CZipEx::AppendItem(ItemInfo item) {
     m_items.push_back(std::move(item));
-    m_names.insert(static_cast<int>(m_items.size() - 1));
+    IndexName(static_cast<int>(m_items.size() - 1));
 }
 
 bool CZipEx::PrepareForAppending() {
@@ -524,6 +524,15 @@ int CZipEx::Close() {
     }
     ResetVariables();
     return ok ? 1 : 0;
+}
+
+void CZipEx::IndexName(int index) {
+    // A name stored again stands for its newest item, as the loaded-backup tree shows it.
+    const auto [place, added] = m_names.insert(index);
+    if (!added) {
+        m_names.erase(place);
+        m_names.insert(index);
+    }
 }
 
 int CZipEx::FindZipItem(std::string_view name) const {

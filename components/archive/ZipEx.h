@@ -127,7 +127,7 @@ public:
     // Flushes the items written so far to disk (without the index): before an original is deleted.
     int SyncData();
 
-    // The index of the first item with this name, -1 when there is none.
+    // The index of the newest (last added) item with this name, -1 when there is none.
     virtual int FindZipItem(std::string_view name) const;
     // Writes the item to `target`, creating the missing folders of the path (following the links
     // among them: they are the user's own system); an entry at `target` itself is replaced, never
@@ -190,6 +190,7 @@ private:
     void OpenWithoutHeader(std::uint64_t fileSize);
     bool WriteFreshHeader();
     void AppendItem(archive::ItemInfo item);
+    void IndexName(int index);
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
     bool WriteIndexAndSync();

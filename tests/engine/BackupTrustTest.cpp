@@ -243,3 +243,59 @@ TEST_F(BackupTrust, WhatWasNotStoredIsCountedApartFromWhatTheUserFilteredOut) {
 
 }  // namespace
 }  // namespace tkw
+
+namespace tkw {
+namespace {
+
+TEST_F(BackupTrust, LoadingACutShortBackupLeavesItAloneAndAppendingRepairsItWithALine) {
+    const fs::path a = MakeFile("a", std::string(5000, 'a'));
+    const fs::path b = MakeFile("b", std::string(5000, 'b'));
+    ASSERT_EQ(Run({a, b}), 0);
+    const archive::ItemInfo last = *m_engine.LoadedArchive()->GetItemInfo(1);
+    m_engine.UnloadBackupFile();
+    // Killed while writing: the index and the end of the last item are gone.
+    fs::resize_file(BackupFile(), last.recordOffset + last.recordLength / 2);
+    const std::string cut = test::ReadFileBytes(BackupFile());
+
+    ASSERT_TRUE(m_engine.LoadBackupFile(BackupFile()));
+    EXPECT_EQ(m_engine.LoadedArchive()->GetNrOfFiles(), 1);
+    m_engine.UnloadBackupFile();
+    EXPECT_EQ(test::ReadFileBytes(BackupFile()), cut) << "loading must not change the file";
+
+    ASSERT_TRUE(m_engine.LoadBackupFile(BackupFile()));
+    ASSERT_EQ(Run({b}, /*append=*/true), 0);
+    const Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind(" Warning--The backup file " + BackupFile().native() +
+                                 " was not closed properly; its damaged end of ",
+                             0),
+              0u)
+        << lines[1];
+    EXPECT_EQ(lines[2], " Succeeded--File " + Q(b));
+    m_engine.UnloadBackupFile();
+    CZipEx reopened;
+    ASSERT_EQ(reopened.Open(BackupFile()), 1);
+    EXPECT_EQ(reopened.GetNrOfFiles(), 2);
+    EXPECT_TRUE(reopened.Verify().empty());
+}
+
+TEST_F(BackupTrust, AppendingToABackupKilledInItsFirstMomentsStartsItAfresh) {
+    const fs::path a = MakeFile("a");
+    for (const std::string& start : {std::string(), std::string("\x89TKW\r\n", 6)}) {
+        test::WriteFileBytes(BackupFile(), start);
+        ASSERT_TRUE(m_engine.LoadBackupFile(BackupFile()));
+        EXPECT_FALSE(m_engine.IsBackupLoaded()) << "a file without items is not kept loaded";
+        ASSERT_EQ(Run({a}, /*append=*/true), 0) << m_engine.LastError();
+        EXPECT_EQ(LogLines()[1],
+                  " Warning--The backup file " + BackupFile().native() +
+                      " held no complete header and no files; it is written afresh!");
+        EXPECT_EQ(m_counters.added, 1u);
+        m_engine.UnloadBackupFile();
+        CZipEx reopened;
+        ASSERT_EQ(reopened.Open(BackupFile()), 1);
+        EXPECT_EQ(reopened.GetNrOfFiles(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace tkw

@@ -389,6 +389,7 @@ TEST_F(RestoreRun, EveryItemAskedForGetsALineAndACountAndTheNewestCopyOfANameWin
     for (int i = 0; i < 4; ++i) {
         names.push_back(m_engine.LoadedArchive()->GetItemFileName(i));
     }
+    EXPECT_EQ(m_engine.LoadedArchive()->FindZipItem(base + "/dup"), 3) << "the newest copy";
     const std::vector<int> all = ItemsInTreeOrder(names);
     ASSERT_EQ(all, (std::vector<int>{1, 3, 0, 2}));
     const fs::path folder = m_temp / "restored";
