@@ -33,7 +33,7 @@ const std::map<std::string, std::string> kUsage = {
      "usage: tarnwick-cli backup [--to FOLDER] [--name NAME] [--append | --overwrite] PATH...\n"
      "  Backs up the files and folders into FOLDER/NAME.tkw (by default the stored backup\n"
      "  folder and name). An existing backup file is appended to with --append or replaced\n"
-     "  with --overwrite. SIGINT or SIGTERM cancels at the next file.\n"},
+     "  with --overwrite. SIGINT or SIGTERM cancels at the next file (or inside a large one).\n"},
     {"list",
      "usage: tarnwick-cli list [-0] FILE\n"
      "  Prints one line per item: index, size in bytes, name, separated by tabs. Control\n"
@@ -360,7 +360,8 @@ void PrintRecovery(const CZipEx::RecoveryReport& recovery) {
     }
     for (const auto& lost : recovery.lostItems) {
         std::printf("lost\t%llu\t%s\t%s\n", static_cast<Bytes>(lost.recordOffset),
-                    lost.name.empty() ? "?" : lost.name.c_str(), NameSourceText(lost.nameSource));
+                    lost.name.empty() ? "?" : EscapedName(lost.name).c_str(),
+                    NameSourceText(lost.nameSource));
     }
     if (!recovery.lostItems.empty()) {
         const std::size_t count = recovery.lostItems.size();
@@ -386,7 +387,8 @@ int Verify(const Args& args) {
     const auto failures = archive.Verify();
     for (const auto& failure : failures) {
         std::printf("damaged\t%d\t%s\t%s\n", failure.index,
-                    archive.GetItemFileName(failure.index).c_str(), failure.error.c_str());
+                    EscapedName(archive.GetItemFileName(failure.index)).c_str(),
+                    failure.error.c_str());
     }
     std::printf("%d items checked, %zu damaged\n", archive.GetNrOfFiles(), failures.size());
     return failures.empty() && !recovery.FoundDamage() ? kExitOk : kExitDamaged;

@@ -53,13 +53,17 @@ void OverwriteBackupFile(CBackupRestoreManager& engine, const fs::path& backupFi
     bool deleted = true;
     // The old file is removed only under its lock, and only while its name still leads to the
     // file that was locked: a file another run has just put there is not this one.
+    // A link in its place is removed itself (the file it leads to stays); a file that cannot be
+    // opened, and so not locked, stays.
     UniqueFd fd(::open(backupFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat locked {};
     struct stat named {};
-    if (fd.Valid() &&
-        (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &locked) != 0 ||
-         ::lstat(backupFile.c_str(), &named) != 0 || locked.st_ino != named.st_ino ||
-         locked.st_dev != named.st_dev)) {
+    if (!fd.Valid() && errno != ENOENT && errno != ELOOP) {
+        deleted = false;
+    } else if (fd.Valid() &&
+               (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &locked) != 0 ||
+                ::lstat(backupFile.c_str(), &named) != 0 || locked.st_ino != named.st_ino ||
+                locked.st_dev != named.st_dev)) {
         deleted = false;  // an open archive holds this lock: the file is in use
     } else if (::unlink(backupFile.c_str()) != 0 && errno != ENOENT) {
         deleted = false;

@@ -94,8 +94,8 @@ public:
                                const std::string& folder);
 
     bool IsBackupLoaded() const { return m_archive != nullptr; }
-    // Why the last backup run failed to create or write its backup file, or the last load failed
-    // to open one; empty when it did not.
+    // Why the last backup run could not create or open its backup file for writing, or the last
+    // load could not open one; empty when it could. (A failed index write is reported at once.)
     const std::string& LastError() const { return m_lastError; }
     CZipEx* LoadedArchive() { return m_archive.get(); }
 

@@ -23,15 +23,11 @@ namespace tkw {
 namespace fs = std::filesystem;
 namespace {
 
-// Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say). Most are
-// recognised by the type of the open folder; devtmpfs shares its type with tmpfs and is known by
-// its mount point.
-bool IsPseudoFileSystem(const std::string& type) {
-    static const std::set<std::string> kTypes = {
-        "proc",    "sysfs",       "devtmpfs", "devpts", "cgroup",     "cgroup2", "debugfs",
-        "tracefs", "securityfs",  "pstore",   "bpf",    "configfs",   "fusectl", "hugetlbfs",
-        "mqueue",  "binfmt_misc", "efivarfs", "autofs", "rpc_pipefs", "nsfs"};
-    return kTypes.count(type) != 0;
+// Kernel file systems hold no files worth keeping, and some never end (/proc/kcore, say). They
+// are recognised by the type of the open folder (IsOnPseudoFileSystem); devtmpfs shares its type
+// with tmpfs and is known by its mount point instead.
+bool IsDeviceFileSystem(const std::string& type) {
+    return type == "devtmpfs";
 }
 
 bool IsRealDirectory(const fs::path& path) {
@@ -56,16 +52,17 @@ class CBackupRestoreManager::Run {
 public:
     explicit Run(BackupCounters& counters) : counters(counters) {
         for (const MountEntry& mount : ReadMountTable()) {
-            if (IsPseudoFileSystem(mount.fileSystemType)) {
+            if (IsDeviceFileSystem(mount.fileSystemType)) {
                 pseudoMounts.insert(mount.mountPoint.lexically_normal());
             }
         }
     }
 
     BackupCounters& counters;
-    std::set<fs::path> pseudoMounts;
+    std::set<fs::path> pseudoMounts;  // devtmpfs mounts
     bool progressOpen = false;
     std::string backupFile;  // named in the line of a backup file that could not be created
+    int itemsAtStart = 0;    // items the backup file held before this run
 };
 
 int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageType,
@@ -86,6 +83,13 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         if (!(append && m_archive)) {
             OpenBackupTarget(run, basePath, storageType, append);
         }
+        if (!m_archive->IsWritable()) {
+            // Readable for a restore, but nothing can be added to it.
+            run.backupFile = m_archive->GetZipFileName().native();
+            m_lastError = run.backupFile + " can be read but not written";
+            throw CAbandon{kAbandonNotCreated};
+        }
+        run.itemsAtStart = m_archive->GetNrOfFiles();
         m_archive->SetCancelCheck([this] { return m_host->HasUserCancelled(); });
         for (const fs::path& entry : selection) {
             if (IsRealDirectory(entry)) {
@@ -110,8 +114,7 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
     if (m_archive) {
         m_archive->SetCancelCheck({});
         if (m_archive->Flush() == 0) {
-            m_lastError = "Cannot write the backup file: " + m_archive->GetLastError();
-            ReportError(m_lastError, 0);
+            ReportError("Cannot write the backup file: " + m_archive->GetLastError(), 0);
             result = kFailed;
         }
     }
@@ -204,7 +207,7 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     }
     struct stat status {};
     if (::lstat(access.c_str(), &status) != 0) {
-        if (errno == ENOENT && m_archive->FindZipItem(text) != -1) {
+        if (errno == ENOENT && m_archive->FindZipItem(text) >= run.itemsAtStart) {
             // Named twice and already stored (and deleted) by this run: not left out.
             return skip(" because the file not exists!");
         }

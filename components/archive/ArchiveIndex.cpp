@@ -192,12 +192,8 @@ std::optional<IndexContents> ReadIndex(int fd, std::uint64_t fileSize) {
     return contents;
 }
 
-}  // namespace tkw::archive
-
-namespace tkw::archive {
 namespace {
 
-constexpr std::string_view kZstdFrameMagic{"\x28\xB5\x2F\xFD", 4};
 constexpr std::size_t kInputPiece = 1 << 17;
 // As for item data: an index frame never needs a larger window.
 constexpr int kMaxWindowLog = 25;

@@ -30,6 +30,9 @@ inline constexpr std::size_t kIndexHeaderSize = 24;
 inline constexpr std::size_t kIndexEntryFixedSize = 56;
 
 inline constexpr std::string_view kFooterMagic = "TKWF";
+
+// The index is stored as one zstd frame, which starts with this magic; a record never does.
+inline constexpr std::string_view kZstdFrameMagic{"\x28\xB5\x2F\xFD", 4};
 inline constexpr std::size_t kFooterSize = 40;
 
 enum class ItemKind : std::uint16_t { RegularFile = 1, SymbolicLink = 2 };

@@ -9,9 +9,6 @@
 namespace tkw::archive {
 namespace {
 
-// The index is stored as a zstd frame; a record never starts like one.
-constexpr std::string_view kZstdFrameMagic{"\x28\xB5\x2F\xFD", 4};
-
 // Tells whether a record starts at an offset. The checks go from cheap to dear: the fixed part of
 // the header, the chunk chain, the trailer's fields and check, and only then the hash of the name,
 // which can be 64 KiB long. Every offset of a hostile file may look like a record header, so the

@@ -1,6 +1,7 @@
 #include "components/archive/StagedFile.h"
 
-#include <dirent.h>
+#include "components/utils/FolderEntries.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -82,24 +83,15 @@ bool RemoveIfLeftOver(int folderFd, const std::string& name) {
 // Clears away the temporaries that killed restores left in the folder; whether the folder is clear
 // now, that is, no running restore has a temporary there.
 bool RemoveLeftOverTemporaries(int folderFd) {
-    const int listingFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* listing = listingFd < 0 ? nullptr : ::fdopendir(listingFd);
-    if (listing == nullptr) {
-        if (listingFd >= 0) {
-            ::close(listingFd);
-        }
+    const auto entries = ReadFolderEntries(folderFd);
+    if (!entries) {
         return true;  // a folder we may write in but not list keeps what it holds
     }
-    std::vector<std::string> found;
-    while (const dirent* entry = ::readdir(listing)) {
-        if (IsTemporaryName(entry->d_name)) {
-            found.emplace_back(entry->d_name);
-        }
-    }
-    ::closedir(listing);
     bool clear = true;
-    for (const std::string& name : found) {
-        clear = !RemoveIfLeftOver(folderFd, name) && clear;
+    for (const FolderEntry& entry : *entries) {
+        if (IsTemporaryName(entry.name)) {
+            clear = !RemoveIfLeftOver(folderFd, entry.name) && clear;
+        }
     }
     return clear;
 }
@@ -191,7 +183,9 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::Open(Staging staging) {
-    if (staging == Staging::Unnamed) {
+    // An unnamed file is linked in through /proc; without it only root may link one.
+    static const bool canLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0 || ::geteuid() == 0;
+    if (staging == Staging::Unnamed && canLinkUnnamed) {
         m_fd.Reset(::openat(m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (m_fd.Valid()) {
             LockTemporary(m_fd.Get());  // for the moment it may have a temporary name

@@ -175,7 +175,8 @@ bool CZipEx::OpenLocked(const fs::path& path, bool create) {
     // A new archive is made only where no file is: two runs aimed at one target never share a
     // file, and the second learns so instead of truncating the first's archive. Created archives
     // hold other people's files: only the owner may read them.
-    const int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT | O_EXCL : 0);
+    // (O_EXCL also refuses a link in the way; an existing archive may be reached through one.)
+    const int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
     UniqueFd fd(::open(path.c_str(), flags, 0600));
     m_writable = fd.Valid();
     if (!fd.Valid() && create && errno == EEXIST) {

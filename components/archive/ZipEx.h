@@ -159,6 +159,8 @@ public:
     int VerifyItem(int index);
     const std::string& GetLastError() const { return m_lastError; }
     bool IsOpen() const { return m_fd.Valid(); }
+    // Whether items can be added: the archive could be opened for writing, not only for reading.
+    bool IsWritable() const { return m_fd.Valid() && m_writable; }
 
     // Whether an item name can be placed below a chosen folder without leaving it: not empty, no
     // NUL byte, no "." or ".." component.

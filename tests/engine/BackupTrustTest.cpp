@@ -193,6 +193,13 @@ TEST_F(BackupTrust, AFolderThatCannotBeListedIsReportedAndCountedAsLeftOut) {
     EXPECT_EQ(code, 0);
 }
 
+// Removes a folder tree whose paths are too long for the path calls, with a tool that walks it
+// relative to each folder, whatever way the test ends.
+struct DeepTreeRemover {
+    fs::path top;
+    ~DeepTreeRemover() { std::system(("rm -rf '" + top.native() + "'").c_str()); }
+};
+
 // Makes folders below `root` one at a time (no single path call could take the whole path) and a
 // file at the bottom; the file's full path.
 fs::path MakeDeepFile(const fs::path& root, std::size_t pathLength, const std::string& bytes) {
@@ -215,6 +222,7 @@ fs::path MakeDeepFile(const fs::path& root, std::size_t pathLength, const std::s
 
 TEST_F(BackupTrust, PathsLongerThanTheSystemTakesAreBackedUpWhole) {
     const fs::path deep = MakeDeepFile(m_source, 4300, "far down");
+    const DeepTreeRemover remover{m_source / std::string(200, 'd')};
     ASSERT_GT(deep.native().size(), static_cast<std::size_t>(PATH_MAX));
     WriteProfileInt(profile::kDeleteOriginalFilesAfterBackup, 1);
     ASSERT_EQ(Run({m_source}), 0);
@@ -224,9 +232,6 @@ TEST_F(BackupTrust, PathsLongerThanTheSystemTakesAreBackedUpWhole) {
     ASSERT_EQ(m_engine.LoadedArchive()->GetNrOfFiles(), 1);
     EXPECT_EQ(ItemName(0), deep.native());
     EXPECT_EQ(m_engine.LoadedArchive()->VerifyItem(0), 1);
-    m_engine.UnloadBackupFile();
-    // The folders are removed by a tool that walks them relative to each other.
-    std::system(("rm -rf '" + (m_source / std::string(200, 'd')).native() + "'").c_str());
 }
 
 TEST_F(BackupTrust, WhatWasNotStoredIsCountedApartFromWhatTheUserFilteredOut) {
@@ -240,12 +245,6 @@ TEST_F(BackupTrust, WhatWasNotStoredIsCountedApartFromWhatTheUserFilteredOut) {
     EXPECT_EQ(m_counters.leftOut, 1u)
         << "only the missing file was left out against the user's wish";
 }
-
-}  // namespace
-}  // namespace tkw
-
-namespace tkw {
-namespace {
 
 TEST_F(BackupTrust, LoadingACutShortBackupLeavesItAloneAndAppendingRepairsItWithALine) {
     const fs::path a = MakeFile("a", std::string(5000, 'a'));
@@ -295,6 +294,54 @@ TEST_F(BackupTrust, AppendingToABackupKilledInItsFirstMomentsStartsItAfresh) {
         ASSERT_EQ(reopened.Open(BackupFile()), 1);
         EXPECT_EQ(reopened.GetNrOfFiles(), 1);
     }
+}
+
+TEST_F(BackupTrust, AppendingToABackupThatCanOnlyBeReadFailsTheRun) {
+    const fs::path a = MakeFile("a");
+    ASSERT_EQ(Run({a}), 0);
+    m_engine.UnloadBackupFile();
+    const int code = InChild([&] {
+        // Without root's rights the backup file (the owner's alone, and made read-only) opens
+        // for reading only.
+        if (::geteuid() == 0 && !DropFolderOverrides()) {
+            return 77;
+        }
+        ::chmod(BackupFile().c_str(), 0400);
+        if (!m_engine.LoadBackupFile(BackupFile()) || !m_engine.IsBackupLoaded()) {
+            return 1;
+        }
+        if (Run({MakeFile("b")}, /*append=*/true) != 2) {
+            return 2;
+        }
+        return LogLines().back() == " Failed to create backup file " + BackupFile().native() + " !"
+                   ? 0
+                   : 3;
+    });
+    if (code == 77) {
+        GTEST_SKIP() << "cannot drop root's file rights here";
+    }
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(BackupTrust, AFileGoneSinceAnEarlierBackupIsLeftOutEvenThoughTheBackupHoldsIt) {
+    const fs::path a = MakeFile("a");
+    ASSERT_EQ(Run({a}), 0);
+    fs::remove(a);
+    ASSERT_EQ(Run({a}, /*append=*/true), 0);
+    EXPECT_EQ(m_counters.leftOut, 1u) << "asked for, and not stored by this run";
+}
+
+TEST_F(BackupTrust, ABackupFileReachedThroughALinkIsLoadedAndAppendedTo) {
+    ASSERT_EQ(Run({MakeFile("a")}), 0);
+    m_engine.UnloadBackupFile();
+    const fs::path link = m_temp / "latest.tkw";
+    fs::create_symlink(BackupFile(), link);
+    ASSERT_TRUE(m_engine.LoadBackupFile(link)) << m_engine.LastError();
+    ASSERT_EQ(Run({MakeFile("b")}, /*append=*/true), 0);
+    m_engine.UnloadBackupFile();
+    CZipEx reopened;
+    ASSERT_EQ(reopened.Open(BackupFile()), 1);
+    EXPECT_EQ(reopened.GetNrOfFiles(), 2);
 }
 
 }  // namespace

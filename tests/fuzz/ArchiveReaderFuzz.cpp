@@ -63,8 +63,10 @@ std::optional<std::vector<std::string>> ReadAll(const std::string& path) {
     std::vector<std::string> names;
     for (int i = 0; i < zip.GetNrOfFiles(); ++i) {
         names.push_back(zip.GetItemFileName(i));
-        if (zip.FindZipItem(names.back()) > i || zip.GetItemInfo(i) == nullptr) {
-            __builtin_trap();  // the lookup must find this item or an earlier namesake
+        const int found = zip.FindZipItem(names.back());
+        if (found < i || zip.GetItemFileName(found) != names.back() ||
+            zip.GetItemInfo(i) == nullptr) {
+            __builtin_trap();  // the lookup must find this item or a newer namesake
         }
         (void)zip.GetItemFileSize(i);
     }

@@ -42,9 +42,6 @@ TEST(ZipExScanCost, CraftedLayoutsAreScannedInWorkProportionalToTheFile) {
         EXPECT_EQ(zip.GetItemFileName(0), "/after/the/flood");
         EXPECT_TRUE(zip.Verify().empty());
         const auto& report = zip.GetRecoveryReport();
-        std::printf("%s: %llu bytes examined for %llu bytes\n", c.what,
-                    static_cast<unsigned long long>(report.bytesExamined),
-                    static_cast<unsigned long long>(file.Size()));
         EXPECT_LE(report.bytesExamined, kExaminedPerFileByte * file.Size());
     }
 }
