@@ -25,7 +25,7 @@ COptionsOrProceed::COptionsOrProceed(Kind kind, QWidget* parent)
     auto* options = new QPushButton(
         kind == Kind::Backup ? QStringLiteral("Backup Options") : QStringLiteral("Restore Options"),
         this);
-    // The options dialogs come with a later change; until then the button has nothing to open.
+    // There is no options dialog for the button to open: it stays disabled.
     options->setEnabled(false);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);

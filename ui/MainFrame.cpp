@@ -120,7 +120,7 @@ void CMainFrame::CreateMenus() {
     view->addAction(m_refreshAction);
     view->addSeparator();
 
-    // The options dialogs, help and the version check come with later changes.
+    // The Tools and Help entries have no dialogs to open and stay disabled.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     for (const char* label :
          {"&Backup Options         (Ctrl+Shift+B)", "&Restore Options         (Ctrl+Shift+R)"}) {
