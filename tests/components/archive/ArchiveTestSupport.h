@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "components/archive/ZipEx.h"
 #include "tests/support/TempDir.h"
 
 namespace tkw::test {
@@ -36,6 +38,27 @@ inline std::string TextBytes(std::size_t size, std::uint32_t seed) {
     }
     text.resize(size);
     return text;
+}
+
+// Writes a closed archive (with its index) of one item per content, named /data/file0,
+// /data/file1, ... from source files made in `folder`; the items' records, empty on failure.
+inline std::vector<archive::ItemInfo> WriteDataArchive(const std::filesystem::path& archive,
+                                                       const std::filesystem::path& folder,
+                                                       const std::vector<std::string>& contents) {
+    CZipEx zip;
+    std::vector<archive::ItemInfo> records;
+    if (zip.CreateZip(archive) == 0) {
+        return {};
+    }
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        const std::filesystem::path source = folder / ("file" + std::to_string(i));
+        WriteFileBytes(source, contents[i]);
+        if (zip.AddFile(source, "/data/file" + std::to_string(i)) == 0) {
+            return {};
+        }
+        records.push_back(*zip.GetItemInfo(static_cast<int>(i)));
+    }
+    return zip.Close() == 1 ? records : std::vector<archive::ItemInfo>{};
 }
 
 inline void FlipByte(const std::filesystem::path& file, std::uint64_t offset) {

@@ -17,16 +17,12 @@ using test::WriteFileBytes;
 class ZipExReadOnly : public ::testing::Test {
 protected:
     void SetUp() override {
-        CZipEx zip;
-        ASSERT_EQ(zip.CreateZip(m_archive), 1);
-        for (int i = 0; i < 3; ++i) {
-            const fs::path source = m_temp / ("file" + std::to_string(i));
-            WriteFileBytes(source, test::RandomBytes(30000, i));
-            ASSERT_EQ(zip.AddFile(source, "/data/file" + std::to_string(i)), 1);
-        }
-        const auto* last = zip.GetItemInfo(2);
-        m_dataEnd = last->recordOffset + last->recordLength;
-        ASSERT_EQ(zip.Close(), 1);
+        const auto records =
+            test::WriteDataArchive(m_archive, m_temp.path(),
+                                   {test::RandomBytes(30000, 0), test::RandomBytes(30000, 1),
+                                    test::RandomBytes(30000, 2)});
+        ASSERT_EQ(records.size(), 3u);
+        m_dataEnd = records.back().recordOffset + records.back().recordLength;
         m_closed = ReadFileBytes(m_archive);
     }
 

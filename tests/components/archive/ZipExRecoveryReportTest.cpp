@@ -18,15 +18,10 @@ using NameSource = CZipEx::LostItem::NameSource;
 class ZipExRecoveryReport : public ::testing::Test {
 protected:
     void SetUp() override {
-        CZipEx zip;
-        ASSERT_EQ(zip.CreateZip(m_archive), 1);
-        for (int i = 0; i < 3; ++i) {
-            const fs::path source = m_temp / ("file" + std::to_string(i));
-            WriteFileBytes(source, test::TextBytes(4000 + 1000 * i, i));
-            ASSERT_EQ(zip.AddFile(source, Name(i)), 1);
-            m_records.push_back(*zip.GetItemInfo(i));
-        }
-        ASSERT_EQ(zip.Close(), 1);
+        m_records = test::WriteDataArchive(
+            m_archive, m_temp.path(),
+            {test::TextBytes(4000, 0), test::TextBytes(5000, 1), test::TextBytes(6000, 2)});
+        ASSERT_EQ(m_records.size(), 3u);
         m_closed = ReadFileBytes(m_archive);
         m_dataEnd = m_records.back().recordOffset + m_records.back().recordLength;
     }
