@@ -4,15 +4,15 @@
 #include <QFile>
 #include <QPointer>
 
-#include "app/ApplicationIdentity.h"
 #include "app/GuiMessages.h"
 #include "app/TerminationSignals.h"
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/Elevation.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/UserFolders.h"
+#include "shell/ApplicationIdentity.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 #include "ui/Commands.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "app/settings/QtProfileStore.h"
 #include "components/utils/InstanceLock.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/settings/QtProfileStore.h"
 
 namespace tkw {
 

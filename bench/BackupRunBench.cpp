@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace fs = std::filesystem;
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/logger/Logger.h"
-#include "app/settings/QtProfileStore.h"
+#include "shell/logger/Logger.h"
+#include "shell/settings/QtProfileStore.h"
 
 namespace tkw::bench {
 

@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/logger/Logger.h"
 #include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
 #include "ui/TreeCtrlLoaded.h"

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/logger/Logger.h"
 #include "bench/BenchEnvironment.h"
 #include "bench/RatioReporter.h"
+#include "shell/logger/Logger.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "bench/BenchEnvironment.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
 

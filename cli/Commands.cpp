@@ -10,10 +10,6 @@
 #include <optional>
 #include <set>
 
-#include "app/logger/Logger.h"
-#include "app/profile/FileTypeList.h"
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
 #include "cli/CliHost.h"
 #include "components/utils/StringUtils.h"
 #include "components/utils/UserFolders.h"
@@ -21,6 +17,10 @@
 #include "engine/BackupRestoreManager.h"
 #include "engine/StatusTexts.h"
 #include "engine/TreeOrder.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/FileTypeList.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 
 namespace tkw::cli {
 namespace fs = std::filesystem;

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/QtProfileStore.h"
 #include "cli/Commands.h"
+#include "shell/settings/QtProfileStore.h"
 
 int main(int argc, char** argv) {
     tkw::CQtProfileStore store;

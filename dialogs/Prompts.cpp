@@ -10,8 +10,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/profile/ProfileKeys.h"
 #include "engine/RestoreOptions.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
 

@@ -7,11 +7,6 @@
 #include <limits>
 #include <string>
 
-#include "app/logger/Logger.h"
-#include "app/profile/FileTypeList.h"
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
-#include "app/profile/Stamp.h"
 #include "components/utils/FileTimes.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
@@ -19,6 +14,11 @@
 #include "components/utils/UniqueFd.h"
 #include "engine/ExclusiveOpen.h"
 #include "engine/TextRules.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/FileTypeList.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
+#include "shell/profile/Stamp.h"
 
 namespace tkw {
 namespace fs = std::filesystem;

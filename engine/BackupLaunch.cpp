@@ -7,12 +7,12 @@
 
 #include <cerrno>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/StringUtils.h"
 #include "components/utils/UniqueFd.h"
 #include "engine/StatusTexts.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
 namespace fs = std::filesystem;

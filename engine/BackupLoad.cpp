@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <ctime>
 
-#include "app/logger/Logger.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
 
 namespace tkw {
 namespace fs = std::filesystem;

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <climits>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/FolderEntries.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
@@ -18,6 +16,8 @@
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
 namespace fs = std::filesystem;

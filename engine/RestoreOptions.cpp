@@ -1,6 +1,6 @@
 #include "engine/RestoreOptions.h"
 
-#include "app/profile/ProfileKeys.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
 

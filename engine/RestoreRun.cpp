@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <unordered_map>
 
-#include "app/logger/Logger.h"
 #include "components/archive/SafeNames.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/StringUtils.h"
@@ -17,6 +16,7 @@
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
 
 namespace tkw {
 namespace fs = std::filesystem;

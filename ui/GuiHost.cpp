@@ -7,8 +7,8 @@
 #include <QThread>
 #include <memory>
 
-#include "app/logger/Logger.h"
 #include "dialogs/Prompts.h"
+#include "shell/logger/Logger.h"
 #include "ui/MainFrame.h"
 #include "ui/NodeIcons.h"
 #include "ui/OutputList.h"

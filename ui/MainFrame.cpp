@@ -14,8 +14,8 @@
 #include <QToolBar>
 #include <QToolBox>
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "ui/ApplicationLook.h"
 #include "ui/CalendarBar.h"
 #include "ui/DirTreeCtrlEx.h"

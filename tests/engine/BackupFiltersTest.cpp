@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <map>
 
-#include "app/logger/Logger.h"
-#include "app/profile/FileTypeList.h"
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
-#include "app/profile/Stamp.h"
 #include "components/utils/ReportError.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/FileTypeList.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
+#include "shell/profile/Stamp.h"
 #include "tests/support/TestProfile.h"
 
 namespace tkw {

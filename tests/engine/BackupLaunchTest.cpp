@@ -1,7 +1,7 @@
 #include "engine/BackupLaunch.h"
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/EngineFixture.h"
 
 namespace tkw {

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/EngineFixture.h"
 
 namespace tkw {

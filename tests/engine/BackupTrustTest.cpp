@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/EngineFixture.h"
 
 namespace tkw {

@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
 #include "engine/StatusTexts.h"
 #include "engine/TreeOrder.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/EngineFixture.h"
 
 namespace tkw {

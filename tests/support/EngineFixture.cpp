@@ -2,9 +2,9 @@
 
 #include <regex>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/ReportError.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw::test {
 namespace fs = std::filesystem;

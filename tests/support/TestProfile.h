@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/settings/QtProfileStore.h"
+#include "shell/settings/QtProfileStore.h"
 #include "tests/support/TempDir.h"
 
 namespace tkw::test {

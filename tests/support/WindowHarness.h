@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/logger/Logger.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
 #include "ui/Commands.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"

@@ -6,11 +6,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/logger/Logger.h"
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
 #include "dialogs/Prompts.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/logger/Logger.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/TestProfile.h"
 #include "tests/support/WindowHarness.h"
 #include "ui/Commands.h"

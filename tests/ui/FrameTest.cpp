@@ -9,8 +9,8 @@
 #include <QTimer>
 
 #include <QCalendarWidget>
-#include "app/profile/ProfileKeys.h"
 #include "engine/BackupRestoreManager.h"
+#include "shell/profile/ProfileKeys.h"
 #include "tests/support/TestProfile.h"
 #include "tests/support/WindowHarness.h"
 

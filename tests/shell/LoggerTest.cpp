@@ -1,4 +1,4 @@
-#include "app/logger/Logger.h"
+#include "shell/logger/Logger.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/ReportError.h"
+#include "shell/profile/ProfileKeys.h"
 #include "tests/support/TestProfile.h"
 
 namespace tkw {

@@ -1,8 +1,8 @@
-#include "app/profile/ProfileKeys.h"
+#include "shell/profile/ProfileKeys.h"
 
 #include <cassert>
 
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileStore.h"
 
 namespace tkw::profile {
 

@@ -1,4 +1,4 @@
-#include "app/settings/QtProfileStore.h"
+#include "shell/settings/QtProfileStore.h"
 
 #include <QByteArray>
 #include <QSettings>

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileStore.h"
 
 class QSettings;
 

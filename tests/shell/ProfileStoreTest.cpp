@@ -1,4 +1,4 @@
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileStore.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/profile/ProfileKeys.h"
+#include "shell/profile/ProfileKeys.h"
 #include "tests/support/TestProfile.h"
 
 namespace tkw {

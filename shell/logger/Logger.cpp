@@ -1,4 +1,4 @@
-#include "app/logger/Logger.h"
+#include "shell/logger/Logger.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,11 +13,11 @@
 #include <thread>
 #include <utility>
 
-#include "app/profile/ProfileKeys.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ProcessInfo.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/TextEncoding.h"
+#include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
 namespace {

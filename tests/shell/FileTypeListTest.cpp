@@ -1,8 +1,8 @@
-#include "app/profile/FileTypeList.h"
+#include "shell/profile/FileTypeList.h"
 
 #include <gtest/gtest.h>
 
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileStore.h"
 #include "tests/support/TestProfile.h"
 
 namespace tkw {

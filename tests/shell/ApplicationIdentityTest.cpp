@@ -1,4 +1,4 @@
-#include "app/ApplicationIdentity.h"
+#include "shell/ApplicationIdentity.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app/profile/FileTypeList.h"
+#include "shell/profile/FileTypeList.h"
 
-#include "app/profile/ProfileKeys.h"
-#include "app/profile/ProfileStore.h"
 #include "components/utils/TextEncoding.h"
+#include "shell/profile/ProfileKeys.h"
+#include "shell/profile/ProfileStore.h"
 
 namespace tkw {
 

@@ -1,4 +1,4 @@
-#include "app/profile/Stamp.h"
+#include "shell/profile/Stamp.h"
 
 #include <limits>
 

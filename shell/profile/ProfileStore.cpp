@@ -1,4 +1,4 @@
-#include "app/profile/ProfileStore.h"
+#include "shell/profile/ProfileStore.h"
 
 #include <atomic>
 #include <cstdio>
