@@ -15,6 +15,8 @@
 #include "components/utils/UserFolders.h"
 #include "engine/BackupLaunch.h"
 #include "engine/BackupRestoreManager.h"
+#include "engine/BackupTarget.h"
+#include "engine/OperationEdge.h"
 #include "engine/StatusTexts.h"
 #include "engine/TreeOrder.h"
 #include "shell/logger/Logger.h"
@@ -143,16 +145,13 @@ int Backup(const Args& args) {
         return UsageError("backup", "no PATH to back up");
     }
     // Stored values as the program fills them in on its first start, without storing them here.
-    std::string storedFolder = GetProfileString(profile::kBrowseForFolderPath);
-    std::string storedName = GetProfileString(profile::kBackupFilename);
-    std::string base =
-        folder.value_or(storedFolder.empty() ? GetMyDocumentsDirectory().native() : storedFolder);
-    ENSURE_SLASH(base);
-    base += name.value_or(storedName.empty() ? "Backup" : storedName);
-    const fs::path backupFile = base + ".tkw";
-    // A script names where the backup goes; the folder is made when it is missing.
-    std::error_code ignored;
-    fs::create_directories(backupFile.parent_path(), ignored);
+    const std::string storedFolder = GetProfileString(profile::kBrowseForFolderPath);
+    const std::string storedName = GetProfileString(profile::kBackupFilename);
+    const BackupTarget target = ResolveBackupTarget(
+        folder.value_or(storedFolder.empty() ? GetMyDocumentsDirectory().native() : storedFolder),
+        name.value_or(storedName.empty() ? "Backup" : storedName),
+        GetProfileInt(profile::kBackupStorageType));
+    const fs::path backupFile = target.backupFile;
 
     CCliHost host;
     CCliHost::InstallCancelSignals();
@@ -161,6 +160,9 @@ int Backup(const Args& args) {
     PrintLogLines();
     struct stat status {};
     if (::stat(backupFile.c_str(), &status) == 0) {
+        if (append && target.storageType != 0) {
+            return Failure("only a .tkw backup file can be appended to");
+        }
         if (append) {
             if (!engine.LoadBackupFile(backupFile)) {
                 return LoadFailure(engine, backupFile.native());
@@ -173,7 +175,8 @@ int Backup(const Args& args) {
         }
     }
     BackupCounters counters;
-    const int result = engine.RunBackup(base, 0, SelectionFrom(paths), counters, append);
+    const int result = engine.RunBackup(target.basePath, target.storageType, SelectionFrom(paths),
+                                        counters, append);
     host.ShowStatus(BackupStatusCaption(result), BackupStatusText(counters));
     std::printf("%u failed\n", counters.failed);
     if (!engine.LastError().empty()) {
@@ -459,9 +462,7 @@ int Settings(const Args& args) {
     return UsageError("settings", "unknown settings command or wrong number of arguments");
 }
 
-}  // namespace
-
-int Run(const Args& arguments) {
+int RunCommand(const Args& arguments) {
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "help") {
         std::fputs(AllUsage().c_str(), arguments.empty() ? stderr : stdout);
         return arguments.empty() ? kExitUsage : kExitOk;
@@ -488,6 +489,20 @@ int Run(const Args& arguments) {
         return Verify(rest);
     }
     return Settings(rest);
+}
+
+}  // namespace
+
+int Run(const Args& arguments) {
+    try {
+        return RunCommand(arguments);
+    } catch (...) {
+        // What a command did not expect ends it as a failure, said on standard error; a backup or
+        // restore in progress has already closed its backup file with its index.
+        ReportOperationFailure("tarnwick-cli " +
+                               (arguments.empty() ? std::string() : arguments[0]));
+        return kExitFailed;
+    }
 }
 
 }  // namespace tkw::cli

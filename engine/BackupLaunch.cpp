@@ -10,6 +10,8 @@
 #include "components/utils/LocalTime.h"
 #include "components/utils/StringUtils.h"
 #include "components/utils/UniqueFd.h"
+#include "engine/BackupTarget.h"
+#include "engine/ExclusiveOpen.h"
 #include "engine/StatusTexts.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/ProfileKeys.h"
@@ -17,29 +19,6 @@
 namespace tkw {
 namespace fs = std::filesystem;
 namespace {
-
-struct Target {
-    std::string basePath;
-    std::int32_t storageType;
-    std::string backupFile;
-    std::string extension;
-};
-
-Target ReadTarget() {
-    std::string folder = GetProfileString(profile::kBrowseForFolderPath);
-    ENSURE_SLASH(folder);
-    Target target;
-    target.basePath = folder + GetProfileString(profile::kBackupFilename);
-    target.storageType = GetProfileInt(profile::kBackupStorageType);
-    if (target.storageType == 0 || target.storageType == 1) {
-        target.extension = target.storageType == 0 ? ".tkw" : ".iso";
-        target.backupFile = target.basePath + target.extension;
-    } else {
-        // An unknown type names the bare file; the run then refuses it.
-        target.backupFile = GetProfileString(profile::kBackupFilename);
-    }
-    return target;
-}
 
 bool Exists(const std::string& path) {
     struct stat status {};
@@ -50,23 +29,17 @@ bool Exists(const std::string& path) {
 
 void OverwriteBackupFile(CBackupRestoreManager& engine, const fs::path& backupFile) {
     engine.UnloadBackupFile();
-    bool deleted = true;
-    // The old file is removed only under its lock, and only while its name still leads to the
-    // file that was locked: a file another run has just put there is not this one.
-    // A link in its place is removed itself (the file it leads to stays); a file that cannot be
-    // opened, and so not locked, stays.
-    UniqueFd fd(::open(backupFile.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat locked {};
-    struct stat named {};
-    if (!fd.Valid() && errno != ENOENT && errno != ELOOP) {
-        deleted = false;
-    } else if (fd.Valid() &&
-               (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &locked) != 0 ||
-                ::lstat(backupFile.c_str(), &named) != 0 || locked.st_ino != named.st_ino ||
-                locked.st_dev != named.st_dev)) {
-        deleted = false;  // an open archive holds this lock: the file is in use
-    } else if (::unlink(backupFile.c_str()) != 0 && errno != ENOENT) {
-        deleted = false;
+    // The old file is removed only while this program holds its lock, and only while its name
+    // still leads to the file that was locked: a file another run has just put there is not this
+    // one. A link in its place is removed itself (the file it leads to stays).
+    const FileClaim claim = ClaimFile(backupFile);
+    bool deleted = claim.use == FileUse::Gone;
+    if (claim.use == FileUse::Free) {
+        struct stat named {};
+        deleted = claim.file.isLink || (::lstat(backupFile.c_str(), &named) == 0 &&
+                                        claim.file.status.st_ino == named.st_ino &&
+                                        claim.file.status.st_dev == named.st_dev);
+        deleted = deleted && (::unlink(backupFile.c_str()) == 0 || errno == ENOENT);
     }
     if (deleted) {
         WriteTimedLine(" Succeeded--Backup file " + backupFile.native() + " was overwritten!");
@@ -81,7 +54,7 @@ std::optional<int> LaunchBackup(CBackupRestoreManager& engine,
                                 BackupCounters& counters) {
     IEngineHost& host = engine.Host();
     std::vector<fs::path> items;
-    Target target;
+    BackupTarget target;
     bool append = false;
     while (true) {
         items = selection();
@@ -90,7 +63,7 @@ std::optional<int> LaunchBackup(CBackupRestoreManager& engine,
                              IEngineHost::Icon::Information, IEngineHost::Buttons::Ok);
             return std::nullopt;
         }
-        target = ReadTarget();
+        target = StoredBackupTarget();
         if (!Exists(target.backupFile)) {
             break;
         }

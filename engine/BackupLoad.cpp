@@ -9,6 +9,7 @@
 #include "components/utils/StringUtils.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "engine/OperationEdge.h"
 #include "shell/logger/Logger.h"
 
 namespace tkw {
@@ -33,11 +34,12 @@ std::string CreationTimeText(std::int64_t seconds) {
 }  // namespace
 
 bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
+    const CLogSyncAtEnd logSync;
     UnloadBackupFile();
     m_lastError.clear();
-    m_host->OpenProgress("Loading backup ...", IEngineHost::kProgressModal);
-    WriteTimedLine(" Loading backup file " + path.native() + " ...");
     try {
+        m_host->OpenProgress("Loading backup ...", IEngineHost::kProgressModal);
+        WriteTimedLine(" Loading backup file " + path.native() + " ...");
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0) {
             m_lastError = path.native() + " does not exist";
@@ -78,6 +80,11 @@ bool CBackupRestoreManager::LoadBackupFile(const fs::path& path) {
                 UnloadBackupFile();
                 return false;
         }
+    } catch (...) {
+        m_host->CloseProgress();
+        m_lastError = ReportOperationFailure("Loading the backup file");
+        UnloadBackupFile();
+        return false;
     }
 }
 

@@ -1,5 +1,9 @@
 #include "engine/BackupRestoreManager.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "components/utils/UniqueFd.h"
 #include "components/utils/Volumes.h"
 #include "engine/HeadlessHost.h"
 
@@ -12,10 +16,17 @@ IEngineHost& HeadlessHostInstance() {
     return host;
 }
 
+bool SyncFolder(const std::filesystem::path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.Valid() && ::fsync(fd.Get()) == 0;
+}
+
 }  // namespace
 
 CBackupRestoreManager::CBackupRestoreManager()
-    : m_host(&HeadlessHostInstance()), m_freeSpace(MyGetDiskFreeSpaceExHelper) {}
+    : m_host(&HeadlessHostInstance()),
+      m_freeSpace(MyGetDiskFreeSpaceExHelper),
+      m_syncFolder(SyncFolder) {}
 
 CBackupRestoreManager::~CBackupRestoreManager() = default;
 
@@ -25,6 +36,10 @@ void CBackupRestoreManager::SetHost(IEngineHost* host) {
 
 void CBackupRestoreManager::SetFreeSpaceQuery(FreeSpaceQuery query) {
     m_freeSpace = query ? std::move(query) : FreeSpaceQuery(MyGetDiskFreeSpaceExHelper);
+}
+
+void CBackupRestoreManager::SetFolderSync(FolderSync sync) {
+    m_syncFolder = sync ? std::move(sync) : FolderSync(SyncFolder);
 }
 
 void CBackupRestoreManager::SetFilters(CBackupFilters filters) {

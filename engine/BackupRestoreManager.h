@@ -54,6 +54,8 @@ public:
     static constexpr double kFreeSpaceReserve = 150.0 * 1024 * 1024;
 
     using FreeSpaceQuery = std::function<std::uint64_t(const std::filesystem::path&)>;
+    // Puts a folder's entries on the disk; false, with errno set, when it cannot.
+    using FolderSync = std::function<bool(const std::filesystem::path&)>;
 
     CBackupRestoreManager();
     ~CBackupRestoreManager() override;
@@ -66,6 +68,8 @@ public:
     IEngineHost& Host() { return *m_host; }
     // Replaces the query for a volume's free bytes (tests give exact boundaries).
     void SetFreeSpaceQuery(FreeSpaceQuery query);
+    // Replaces how a restore syncs the folders it wrote to (tests watch or fail it).
+    void SetFolderSync(FolderSync sync);
     void SetFilters(CBackupFilters filters);
 
     // Adds the selection to a new backup file (base path + ".tkw") or, when `append` is set and a
@@ -86,13 +90,6 @@ public:
     // 1 (cancelled) or 2 (no backup loaded).
     int RestoreItems(const std::vector<int>& indexes, RestoreCounters& counters,
                      const IRestoreOptions& options = CStoredRestoreOptions());
-    // Replaces an existing file by the item. False when the existing file cannot be deleted; true
-    // when the item was written or writing it was attempted. The old file survives a failed
-    // attempt.
-    bool OverwriteExistingFile(const std::filesystem::path& target, int index,
-                               RestoreCounters& counters, bool underFolder,
-                               const std::string& folder);
-
     bool IsBackupLoaded() const { return m_archive != nullptr; }
     // Why the last backup run could not create or open its backup file for writing, or the last
     // load could not open one; empty when it could. (A failed index write is reported at once.)
@@ -117,14 +114,21 @@ private:
     void RestoreItem(RestoreRun& run, int index);
     // Where an item goes: nothing when the user passed it over at the missing-folder message.
     std::optional<std::string> RestoreTarget(RestoreRun& run, int index, std::string& folder);
-    bool WriteItem(int index, const std::filesystem::path& target, bool underFolder,
-                   const std::string& folder);
+    bool WriteItem(RestoreRun& run, int index, const std::filesystem::path& target,
+                   bool underFolder, const std::string& folder);
+    // Replaces an existing file by the item. False when the existing file cannot be deleted; true
+    // when the item was written or writing it was attempted. The old file survives a failed
+    // attempt.
+    bool OverwriteExistingFile(RestoreRun& run, const std::filesystem::path& target, int index,
+                               bool underFolder, const std::string& folder);
+    bool SyncFoldersWritten(RestoreRun& run);
     void LogLoadedInformation(CZipEx& archive);
 
     IEngineHost* m_host;
     std::unique_ptr<CZipEx> m_archive;
     CBackupFilters m_filters;
     FreeSpaceQuery m_freeSpace;
+    FolderSync m_syncFolder;
     std::string m_lastError;
 };
 

@@ -16,6 +16,9 @@
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "engine/BackupTarget.h"
+#include "engine/ExclusiveOpen.h"
+#include "engine/OperationEdge.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/ProfileKeys.h"
 
@@ -50,7 +53,9 @@ bool EntriesNeedDescriptor(const fs::path& folder) {
 // The state of one backup run.
 class CBackupRestoreManager::Run {
 public:
-    explicit Run(BackupCounters& counters) : counters(counters) {
+    explicit Run(BackupCounters& counters) : counters(counters) {}
+
+    void FindDeviceMounts() {
         for (const MountEntry& mount : ReadMountTable()) {
             if (IsDeviceFileSystem(mount.fileSystemType)) {
                 pseudoMounts.insert(mount.mountPoint.lexically_normal());
@@ -68,12 +73,14 @@ public:
 int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageType,
                                      const std::vector<fs::path>& selection,
                                      BackupCounters& counters, bool append) {
+    const CLogSyncAtEnd logSync;
     counters = {};
     m_lastError.clear();
-    WriteTimedLine(" Backup started ...");
     Run run(counters);
     int result = kFinished;
     try {
+        WriteTimedLine(" Backup started ...");
+        run.FindDeviceMounts();
         if (GetProfileInt(profile::kBackupPromptDontShowAgain) == 0 &&
             !m_host->ShowBackupPrompt()) {
             throw CAbandon{kAbandonCancelled};
@@ -109,6 +116,9 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
             WriteTimedLine(" Backup was cancelled!");
             result = kCancelled;
         }
+    } catch (...) {
+        m_lastError = ReportOperationFailure("Backup");
+        result = kFailed;
     }
     // Whatever the outcome, what was added is indexed and on the disk when the run ends.
     if (m_archive) {
@@ -133,11 +143,17 @@ void CBackupRestoreManager::OpenBackupTarget(Run& run, const std::string& basePa
     }
     UnloadBackupFile();
     run.backupFile = basePath + ".tkw";
+
     auto archive = std::make_unique<CZipEx>();
     // Appending to a file that holds no items (and so was not kept loaded) opens it again; a new
     // backup file is never made over an existing one.
     struct stat status {};
     const bool reuse = append && ::stat(run.backupFile.c_str(), &status) == 0;
+    const fs::path folder = fs::path(run.backupFile).parent_path();
+    if (!reuse && !MakeBackupFolder(folder)) {
+        m_lastError = "cannot make the folder " + folder.native() + ": " + SystemErrorText(errno);
+        throw CAbandon{kAbandonNotCreated};
+    }
     if ((reuse ? archive->Open(run.backupFile) : archive->CreateZip(run.backupFile)) == 0) {
         // Nothing stays loaded: an archive that is not open would count as a loaded one.
         m_lastError = archive->GetLastError();
@@ -302,13 +318,12 @@ void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, const
         WriteTimedLine(inUse);
         return;
     }
-    // A file another program holds a lock on is in use, as one held open is on Windows.
-    if (S_ISREG(status.st_mode)) {
-        UniqueFd fd(::open(access.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-            WriteTimedLine(inUse);
-            return;
-        }
+    // Deleted only while this program holds it: a file another program holds a lock on, or one
+    // that cannot even be opened, is in use.
+    const FileClaim claim = ClaimFile(access);
+    if (claim.use == FileUse::InUse) {
+        WriteTimedLine(inUse);
+        return;
     }
     if (::unlink(access.c_str()) == 0 || errno == ENOENT) {
         WriteTimedLine(" Deleted file-- " + path.native() + " .");

@@ -32,4 +32,16 @@ std::optional<ExclusiveFile> OpenExclusively(const std::filesystem::path& path) 
     return file;
 }
 
+FileClaim ClaimFile(const std::filesystem::path& path) {
+    FileClaim claim;
+    auto file = OpenExclusively(path);
+    if (file) {
+        claim.use = FileUse::Free;
+        claim.file = std::move(*file);
+    } else {
+        claim.use = errno == ENOENT ? FileUse::Gone : FileUse::InUse;
+    }
+    return claim;
+}
+
 }  // namespace tkw

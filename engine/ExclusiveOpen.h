@@ -21,4 +21,21 @@ struct ExclusiveFile {
 // Nothing, with errno set, when the file cannot be opened so.
 std::optional<ExclusiveFile> OpenExclusively(const std::filesystem::path& path);
 
+// The one answer to "is this file in use?", for everything that reads, replaces or deletes a file
+// on the user's behalf.
+enum class FileUse {
+    Free,   // opened and locked (or a link, judged by itself)
+    InUse,  // anything else: a lock held elsewhere, no permission, an I/O error, not a file
+    Gone,   // nothing by that name
+};
+
+struct FileClaim {
+    FileUse use = FileUse::InUse;
+    ExclusiveFile file;  // open and locked while `use` is Free; the lock goes with the claim
+};
+
+// Opens and locks the file as OpenExclusively does. A failed open never reads as "free": a file
+// is deleted or replaced only while this program holds it.
+FileClaim ClaimFile(const std::filesystem::path& path);
+
 }  // namespace tkw

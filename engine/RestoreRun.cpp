@@ -7,15 +7,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
 #include <unordered_map>
 
 #include "components/archive/SafeNames.h"
 #include "components/utils/LocalTime.h"
+#include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
 #include "components/utils/UniqueFd.h"
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
+#include "engine/ExclusiveOpen.h"
+#include "engine/OperationEdge.h"
 #include "shell/logger/Logger.h"
 
 namespace tkw {
@@ -42,20 +46,17 @@ bool CouldDelete(const fs::path& path) {
     if (S_ISDIR(status.st_mode) || !CanWriteIn(path.parent_path())) {
         return false;
     }
-    if (S_ISREG(status.st_mode)) {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (!fd.Valid()) {
-            return false;
-        }
-        // Held by another program, or protected against change: in use, as on Windows.
-        int flags = 0;
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
-            (::ioctl(fd.Get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-             (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0)) {
-            return false;
-        }
+    if (!S_ISREG(status.st_mode)) {
+        return true;  // a link or a special file is replaced as an entry of its folder
     }
-    return true;
+    // Held by another program, unreadable, or protected against change: in use.
+    const FileClaim claim = ClaimFile(path);
+    if (claim.use != FileUse::Free) {
+        return claim.use == FileUse::Gone;
+    }
+    int flags = 0;
+    return claim.file.isLink || ::ioctl(claim.file.fd.Get(), FS_IOC_GETFLAGS, &flags) != 0 ||
+           (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) == 0;
 }
 
 // A name as the archive stores it: an absolute path with no "." or ".." component.
@@ -73,6 +74,8 @@ public:
     RestoreCounters& counters;
     const IRestoreOptions& options;
     bool askedBefore = false;  // the first file-exists prompt of a run waits first
+    // The folders that received an item, synced with their parents before the run ends.
+    std::set<fs::path> foldersWritten;
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
 };
@@ -98,16 +101,18 @@ std::unordered_map<std::string, int> NewestCopies(const CZipEx& archive,
 
 int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, RestoreCounters& counters,
                                         const IRestoreOptions& options) {
+    const CLogSyncAtEnd logSync;
     counters = {};
+    m_lastError.clear();
     if (!m_archive) {
         WriteTimedLine(" Restore failed!");
         return kFailed;
     }
-    WriteTimedLine(" Restore started ...");
-    RestoreRun run(counters, options);
-    run.newestCopy = NewestCopies(*m_archive, indexes);
     bool progressOpen = false;
     try {
+        WriteTimedLine(" Restore started ...");
+        RestoreRun run(counters, options);
+        run.newestCopy = NewestCopies(*m_archive, indexes);
         if (!options.PromptSwitchedOff() && !m_host->ShowRestorePrompt()) {
             throw CAbandon{kAbandonCancelled};
         }
@@ -121,16 +126,46 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
                                 static_cast<std::uint64_t>(m_archive->GetNrOfFiles()));
             RestoreItem(run, index);
         }
+        if (!SyncFoldersWritten(run)) {
+            m_host->CloseProgress();
+            return kFailed;
+        }
     } catch (const CAbandon&) {
         if (progressOpen) {
             m_host->CloseProgress();
         }
         WriteTimedLine(" User has cancelled.");
         return kCancelled;
+    } catch (...) {
+        if (progressOpen) {
+            m_host->CloseProgress();
+        }
+        m_lastError = ReportOperationFailure("Restore");
+        return kFailed;
     }
     m_host->CloseProgress();
     WriteTimedLine(" Restore finished!");
     return kFinished;
+}
+
+// Each restored file's data was on the disk before the file took its name; its name (and the
+// folders a restore made) are on the disk once the folders holding them are synced too.
+bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
+    std::set<fs::path> folders;
+    for (fs::path folder : run.foldersWritten) {
+        while (folders.insert(folder).second && folder.has_relative_path()) {
+            folder = folder.parent_path();
+        }
+    }
+    for (const fs::path& folder : folders) {
+        if (!m_syncFolder(folder)) {
+            m_lastError =
+                "cannot flush the folder " + folder.native() + ": " + SystemErrorText(errno);
+            WriteTimedLine(" Restore failed: " + m_lastError + "!");
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<std::string> CBackupRestoreManager::RestoreTarget(RestoreRun& run, int index,
@@ -175,15 +210,17 @@ std::optional<std::string> CBackupRestoreManager::RestoreTarget(RestoreRun& run,
     return folder + (first == std::string::npos ? std::string() : name.substr(first));
 }
 
-bool CBackupRestoreManager::WriteItem(int index, const fs::path& target, bool underFolder,
-                                      const std::string& folder) {
+bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path& target,
+                                      bool underFolder, const std::string& folder) {
     // Below a chosen folder the archive refuses names that would leave it; at the original paths
     // a name must be a plain absolute path.
-    if (underFolder) {
-        return m_archive->GetItemFileUnder(index, folder) != 0;
+    const bool written = underFolder ? m_archive->GetItemFileUnder(index, folder) != 0
+                                     : IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
+                                           m_archive->GetItemFile(index, target) != 0;
+    if (written) {
+        run.foldersWritten.insert(target.parent_path());
     }
-    return IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
-           m_archive->GetItemFile(index, target) != 0;
+    return written;
 }
 
 void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
@@ -229,7 +266,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     if (::lstat(target.c_str(), &status) == 0) {
         switch (run.options.ExistingFilePolicy()) {
             case IRestoreOptions::kOverwrite:
-                OverwriteExistingFile(target, index, counters, underFolder, folder);
+                OverwriteExistingFile(run, target, index, underFolder, folder);
                 return;
             case IRestoreOptions::kSkip:
                 WriteTimedLine(" Skipped--File " + quoted +
@@ -243,7 +280,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
                 }
                 switch (m_host->AskFileExists("The file " + *targetText + " already exists!")) {
                     case IEngineHost::FileExistsAnswer::Overwrite:
-                        OverwriteExistingFile(target, index, counters, underFolder, folder);
+                        OverwriteExistingFile(run, target, index, underFolder, folder);
                         return;
                     case IEngineHost::FileExistsAnswer::Skip:
                         ++counters.skipped;
@@ -262,14 +299,15 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         }
     }
     m_host->SetProgressLine("Writting file " + *targetText);
-    const bool ok = WriteItem(index, target, underFolder, folder);
+    const bool ok = WriteItem(run, index, target, underFolder, folder);
     (ok ? counters.succeeded : counters.failed) += 1;
     WriteTimedLine(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);
 }
 
-bool CBackupRestoreManager::OverwriteExistingFile(const fs::path& target, int index,
-                                                  RestoreCounters& counters, bool underFolder,
+bool CBackupRestoreManager::OverwriteExistingFile(RestoreRun& run, const fs::path& target,
+                                                  int index, bool underFolder,
                                                   const std::string& folder) {
+    RestoreCounters& counters = run.counters;
     const std::string quoted = INTRE_GHILIMELE(target.native());
     // The old file is not deleted first: it is replaced only by a complete, verified new one.
     // What would have stopped its deletion stops the overwrite the same way.
@@ -280,7 +318,7 @@ bool CBackupRestoreManager::OverwriteExistingFile(const fs::path& target, int in
         return false;
     }
     m_host->SetProgressLine("Overwriting file " + target.native());
-    const bool ok = WriteItem(index, target, underFolder, folder);
+    const bool ok = WriteItem(run, index, target, underFolder, folder);
     (ok ? counters.overwritten : counters.failed) += 1;
     WriteTimedLine(std::string(" Overwritten ") + (ok ? "succeeded" : "failed") + "--File " +
                    quoted);

@@ -8,6 +8,7 @@
 
 #include "engine/BackupLaunch.h"
 #include "engine/BackupRestoreManager.h"
+#include "engine/OperationEdge.h"
 #include "engine/StatusTexts.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
@@ -44,13 +45,26 @@ void CCommands::StartWorker(std::function<void()> work) {
         return;  // the running operation's progress dialog keeps the window busy
     }
     m_host.ClearStop();
-    m_worker = QThread::create(std::move(work));
+    m_worker = QThread::create([this, work = std::move(work)] { RunGuarded(work); });
     connect(m_worker, &QThread::finished, this, [this] {
         m_worker->deleteLater();
         m_worker = nullptr;
         emit workerFinished();
     });
     m_worker->start();
+}
+
+void CCommands::RunGuarded(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (...) {
+        // Nothing ends the program from a worker: the operation fails with its line and message,
+        // and the window is given back.
+        ReportOperationFailure("The operation");
+        m_host.CloseProgress();
+        m_backupInProgress = false;
+        m_restoreInProgress = false;
+    }
 }
 
 void CCommands::StopWorker() {

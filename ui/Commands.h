@@ -31,6 +31,9 @@ public:
     // Loads a backup file on the calling (GUI) thread, as at start-up.
     void LoadNow(const QString& path);
 
+    // Runs an operation on the worker thread, unless one is running. Whatever it throws ends it
+    // as a failure the user is told of, with the window given back.
+    void StartWorker(std::function<void()> work);
     bool WorkerRunning() const { return m_worker != nullptr; }
     // Asks a running worker to stop at its next file and waits for it, keeping the window alive.
     void StopWorker();
@@ -39,7 +42,7 @@ signals:
     void workerFinished();
 
 private:
-    void StartWorker(std::function<void()> work);
+    void RunGuarded(const std::function<void()>& work);
     void RunLoad(const QString& path);
     // False, after saying why, while a run of that kind is in progress.
     bool NotBusyWithBackup();

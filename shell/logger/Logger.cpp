@@ -25,10 +25,12 @@ namespace {
 std::mutex g_stateMutex;  // guards the sink and the environment, never held while calling out
 std::shared_ptr<const LogSink> g_sink;
 LogEnvironment g_environment;
+LogDataSync g_dataSync;
 
 // Serialises this process's own appends: without it two threads logging at the same instant would
 // find each other's lock and lose a line.
 std::mutex g_fileMutex;
+std::filesystem::path g_lastFile;  // the file of the last append, guarded by g_fileMutex
 
 // Another Tarnwick process (the GUI and the command-line tool) may hold the lock for the few
 // microseconds of its own append; a program that keeps holding it makes this call fail.
@@ -126,6 +128,7 @@ void AppendToDayFile(std::string_view bytes) {
     if (!WriteAll(fd, bytes)) {
         ReportError("Cannot write log file", errno);
     }
+    g_lastFile = file;
     // Closing is where a file system reports write-back it could not do.
     if (::close(fd) != 0) {
         ReportError("Cannot flush log file", errno);
@@ -154,6 +157,30 @@ void WriteUntimedLine(std::string_view text) {
     logger.Write(std::string(text) + "\r\n");
 }
 
+void SyncLogFile() noexcept {
+    try {
+        std::function<int(int)> dataSync;
+        {
+            std::lock_guard lock(g_stateMutex);
+            dataSync = g_dataSync;
+        }
+        std::lock_guard lock(g_fileMutex);
+        if (g_lastFile.empty()) {
+            return;
+        }
+        const int fd = ::open(g_lastFile.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            return;  // gone, or the folder was changed: nothing of ours to sync
+        }
+        if ((dataSync ? dataSync(fd) : ::fdatasync(fd)) != 0) {
+            ReportError("Cannot flush log file", errno);
+        }
+        ::close(fd);
+    } catch (...) {
+        // A sync that cannot even start changes nothing in what the run did.
+    }
+}
+
 LogSink SetLogSink(LogSink sink) {
     auto next = sink ? std::make_shared<const LogSink>(std::move(sink)) : nullptr;
     std::lock_guard lock(g_stateMutex);
@@ -180,6 +207,11 @@ std::string LogFileName(const LocalDateTime& day) {
 LogEnvironment SetLogEnvironment(LogEnvironment environment) {
     std::lock_guard lock(g_stateMutex);
     return std::exchange(g_environment, std::move(environment));
+}
+
+LogDataSync SetLogDataSync(LogDataSync sync) {
+    std::lock_guard lock(g_stateMutex);
+    return std::exchange(g_dataSync, std::move(sync));
 }
 
 }  // namespace tkw

@@ -28,6 +28,20 @@ void WriteTimedLine(std::string_view text);
 // A line without the time (separators, the information block of a loaded backup).
 void WriteUntimedLine(std::string_view text);
 
+// Puts the log file last written on the disk. Each line reaches the kernel when it is written,
+// which survives a crash of the program; a run calls this when it ends, so that a crash of the
+// system loses none of its lines either. Never throws.
+void SyncLogFile() noexcept;
+
+// Syncs the log file when the scope it lives in ends, however it ends.
+class CLogSyncAtEnd {
+public:
+    CLogSyncAtEnd() = default;
+    CLogSyncAtEnd(const CLogSyncAtEnd&) = delete;
+    CLogSyncAtEnd& operator=(const CLogSyncAtEnd&) = delete;
+    ~CLogSyncAtEnd() { SyncLogFile(); }
+};
+
 // Receives each message, with every CR and LF removed, before it goes to the file. The GUI installs
 // its output pane here; returns the previous sink. An empty function removes the sink.
 using LogSink = std::function<void(const std::string& entry)>;
@@ -46,5 +60,10 @@ struct LogEnvironment {
     std::function<LocalDateTime()> clock;
 };
 LogEnvironment SetLogEnvironment(LogEnvironment environment);
+
+// Replaces the fdatasync of SyncLogFile (tests watch it); an empty function restores it. Returns
+// the previous one.
+using LogDataSync = std::function<int(int fd)>;
+LogDataSync SetLogDataSync(LogDataSync sync);
 
 }  // namespace tkw

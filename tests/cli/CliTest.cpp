@@ -364,6 +364,33 @@ TEST_F(CliCommand, RunsThatLeftFilesOutOrCouldNotStartSayWhyAndDoNotExitZero) {
     }
 }
 
+TEST_F(CliCommand, TheBackupTargetFollowsTheSameRulesAsTheWindow) {
+    const fs::path a = Source("a.txt", "alpha");
+    // A missing folder is made for the owner alone, and said.
+    const fs::path folder = m_root / "made" / "here";
+    const auto made = Cli({"backup", "--to", folder.native(), "--name", "set", a.native()});
+    ASSERT_EQ(made.code, 0) << made.output;
+    EXPECT_TRUE(fs::exists(folder / "set.tkw"));
+    for (const fs::path& path : {m_root / "made", folder}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0700u) << path;
+        EXPECT_TRUE(
+            Contains(made.output, " Created folder " + path.native() + " for the backup file!"))
+            << made.output;
+    }
+
+    // A stored storage type other than 0 writes no backup, as in the window.
+    ASSERT_EQ(Cli({"settings", "set", "BackupOptions_A", "BackupStorageType", "1"}).code, 0);
+    const auto refused = Cli({"backup", "--to", folder.native(), "--name", "image", a.native()});
+    EXPECT_EQ(refused.code, 2) << refused.output;
+    EXPECT_TRUE(Contains(refused.output,
+                         " Failed to create backup file " + (folder / "image.iso").native() + " !"))
+        << refused.output;
+    EXPECT_FALSE(fs::exists(folder / "image.tkw"));
+    EXPECT_FALSE(fs::exists(folder / "image.iso"));
+}
+
 TEST_F(CliCommand, ListEscapesControlCharactersOrGivesNulSeparatedNames) {
     const fs::path a = Source("a", "x");
     fs::create_directories(m_root / "out");

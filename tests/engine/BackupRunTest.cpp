@@ -112,11 +112,13 @@ TEST_F(BackupRun, StorageTypesOtherThanZeroAreRefused) {
 
 TEST_F(BackupRun, ABackupFileThatCannotBeCreatedFailsTheRun) {
     MakeFile("a");
-    EXPECT_EQ(m_engine.RunBackup((m_temp / "no/such/folder/Backup").native(), 0, {m_source},
+    // A missing folder is made; one below a file cannot be.
+    test::WriteFileBytes(m_temp / "a-file", "in the way");
+    EXPECT_EQ(m_engine.RunBackup((m_temp / "a-file/folder/Backup").native(), 0, {m_source},
                                  m_counters, false),
               2);
     EXPECT_EQ(LogLines().back(), " Failed to create backup file " +
-                                     (m_temp / "no/such/folder/Backup.tkw").native() + " !");
+                                     (m_temp / "a-file/folder/Backup.tkw").native() + " !");
     EXPECT_FALSE(m_engine.IsBackupLoaded());
 }
 

@@ -4,13 +4,20 @@
 
 namespace tkw::test {
 
+void ScriptedHost::Record(std::string call) {
+    calls.push_back(std::move(call));
+    if (onCall) {
+        onCall(calls.back());
+    }
+}
+
 void ScriptedHost::OpenProgress(std::string_view title, int flags) {
-    calls.push_back("OpenProgress " + std::string(title) + " " + std::to_string(flags));
+    Record("OpenProgress " + std::string(title) + " " + std::to_string(flags));
     ++progressOpen;
 }
 
 void ScriptedHost::CloseProgress() {
-    calls.push_back("CloseProgress");
+    Record("CloseProgress");
     --progressOpen;
 }
 
@@ -19,29 +26,29 @@ bool ScriptedHost::HasUserCancelled() {
 }
 
 void ScriptedHost::SetProgressLine(std::string_view text) {
-    calls.push_back("Line " + std::string(text));
+    Record("Line " + std::string(text));
 }
 
 void ScriptedHost::SetProgressTitle(std::string_view title) {
-    calls.push_back("Title " + std::string(title));
+    Record("Title " + std::string(title));
 }
 
 void ScriptedHost::SetProgress(std::uint64_t completed, std::uint64_t total) {
-    calls.push_back("Progress " + std::to_string(completed) + "/" + std::to_string(total));
+    Record("Progress " + std::to_string(completed) + "/" + std::to_string(total));
 }
 
 bool ScriptedHost::ShowBackupPrompt() {
-    calls.push_back("BackupPrompt");
+    Record("BackupPrompt");
     return backupPromptAnswer;
 }
 
 bool ScriptedHost::ShowRestorePrompt() {
-    calls.push_back("RestorePrompt");
+    Record("RestorePrompt");
     return restorePromptAnswer;
 }
 
 IEngineHost::FileExistsAnswer ScriptedHost::AskFileExists(std::string_view text) {
-    calls.push_back("FileExists " + std::string(text));
+    Record("FileExists " + std::string(text));
     fileExistsTexts.emplace_back(text);
     if (fileExistsReplies.empty()) {
         return FileExistsAnswer::Cancelled;
@@ -56,7 +63,7 @@ IEngineHost::FileExistsAnswer ScriptedHost::AskFileExists(std::string_view text)
 }
 
 std::string ScriptedHost::BrowseForFolder(std::string_view title) {
-    calls.push_back("Browse " + std::string(title));
+    Record("Browse " + std::string(title));
     if (browsedFolders.empty()) {
         return {};
     }
@@ -67,8 +74,7 @@ std::string ScriptedHost::BrowseForFolder(std::string_view title) {
 
 IEngineHost::BackupFileAnswer ScriptedHost::AskBackupFileExists(std::string_view backupFile,
                                                                 int storageType) {
-    calls.push_back("BackupFileExists " + std::string(backupFile) + " " +
-                    std::to_string(storageType));
+    Record("BackupFileExists " + std::string(backupFile) + " " + std::to_string(storageType));
     if (backupFileAnswers.empty()) {
         return BackupFileAnswer::Cancelled;
     }
@@ -79,7 +85,7 @@ IEngineHost::BackupFileAnswer ScriptedHost::AskBackupFileExists(std::string_view
 
 std::optional<std::string> ScriptedHost::AskNewBackupLocation(std::string_view name,
                                                               std::string_view extension) {
-    calls.push_back("NewLocation " + std::string(name) + " " + std::string(extension));
+    Record("NewLocation " + std::string(name) + " " + std::string(extension));
     if (newLocations.empty()) {
         return std::nullopt;
     }
@@ -89,12 +95,12 @@ std::optional<std::string> ScriptedHost::AskNewBackupLocation(std::string_view n
 }
 
 void ScriptedHost::ShowStatus(std::string_view caption, std::string_view text) {
-    calls.push_back("Status " + std::string(caption));
+    Record("Status " + std::string(caption));
     statuses.emplace_back(caption, text);
 }
 
 IEngineHost::Answer ScriptedHost::ShowMessage(std::string_view text, Icon, Buttons) {
-    calls.push_back("Message " + std::string(text));
+    Record("Message " + std::string(text));
     messages.emplace_back(text);
     if (messageAnswers.empty()) {
         return Answer::Ok;
@@ -113,6 +119,9 @@ std::optional<int> ScriptedHost::AppendItemIcon(std::string_view) {
 
 IEngineHost::NodeId ScriptedHost::AddItemPath(std::string_view itemName, int image, int) {
     tree.push_back({std::string(itemName), image});
+    if (onItemAdded) {
+        onItemAdded(tree.back().name);
+    }
     return tree.size();  // node ids count from 1
 }
 
@@ -121,18 +130,18 @@ void ScriptedHost::SetItemData(NodeId node, int itemIndex) {
 }
 
 void ScriptedHost::ResetTree() {
-    calls.push_back("ResetTree");
+    Record("ResetTree");
     tree.clear();
     m_images = 1;
     ++resets;
 }
 
 void ScriptedHost::RedrawTree() {
-    calls.push_back("RedrawTree");
+    Record("RedrawTree");
 }
 
 void ScriptedHost::Wait(std::chrono::milliseconds duration) {
-    calls.push_back("Wait " + std::to_string(duration.count()));
+    Record("Wait " + std::to_string(duration.count()));
 }
 
 std::vector<std::string> ScriptedHost::TreeNames() const {

@@ -30,6 +30,10 @@ public:
     std::deque<std::string> browsedFolders;               // then "" (cancelled)
     std::deque<BackupFileAnswer> backupFileAnswers;       // then Cancelled
     std::deque<std::optional<std::string>> newLocations;  // then nothing (cancelled)
+    // Called with each call's line as it is recorded (a test may throw from it).
+    std::function<void(const std::string& call)> onCall;
+    // Called with each item name added to the tree.
+    std::function<void(const std::string& name)> onItemAdded;
 
     // --- what happened ---
     std::vector<std::string> calls;
@@ -74,6 +78,8 @@ public:
     std::vector<std::string> TreeNames() const;
 
 private:
+    void Record(std::string call);
+
     int m_images = 1;  // the folder image
 };
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <QCalendarWidget>
+#include "components/utils/ReportError.h"
 #include "engine/BackupRestoreManager.h"
 #include "shell/profile/ProfileKeys.h"
 #include "tests/support/TestProfile.h"
@@ -101,6 +102,27 @@ private slots:
         });
         commands.ShortcutKey(u'B');
         QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
+    }
+
+    void aWorkerThatThrowsFailsAloneAndGivesTheWindowBack() {
+        test::TestProfile profile;
+        test::WindowHarness window;
+        std::vector<std::string> reported;
+        SetErrorReporter([&](const std::string& message, int) { reported.push_back(message); });
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+
+        window.commands->StartWorker([&] {
+            window.backupBusy = true;
+            window.host->OpenProgress("Running backup ...", IEngineHost::kProgressBackup);
+            throw std::bad_alloc();
+        });
+        QVERIFY(finished.wait(30000));
+        SetErrorReporter({});
+
+        QCOMPARE(reported, std::vector<std::string>{"The operation failed: std::bad_alloc"});
+        QVERIFY(window.frame->isEnabled());
+        QVERIFY2(!window.frame->findChild<CProgressDialog*>(), "the progress dialog is closed");
+        QVERIFY2(!window.backupBusy, "the next backup may start");
     }
 };
 
