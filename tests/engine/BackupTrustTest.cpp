@@ -23,11 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
+using test::HasLine;
 using test::Q;
-
-bool HasLine(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 // Runs `body` in a child process and gives its exit code; the child's own failures are its exit
 // codes (gtest assertions do not cross the fork).

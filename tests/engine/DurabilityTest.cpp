@@ -18,11 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+using test::HasLine;
 using test::Q;
-
-bool HasLine(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 class Durability : public test::EngineFixture {
 protected:

@@ -16,10 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
-
-bool HasLine(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
+using test::HasLine;
 
 class OperationEdge : public test::EngineFixture {
 protected:

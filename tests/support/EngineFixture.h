@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +17,11 @@ namespace tkw::test {
 // A path in double quotes, as log lines quote it.
 inline std::string Q(const std::filesystem::path& path) {
     return "\"" + path.native() + "\"";
+}
+
+// Whether the log's lines hold this line.
+inline bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // An engine with a scripted host, the real settings store and logger in temporary folders, and
