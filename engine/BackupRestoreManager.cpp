@@ -27,8 +27,4 @@ void CBackupRestoreManager::SetFreeSpaceQuery(FreeSpaceQuery query) {
     m_freeSpace = query ? std::move(query) : FreeSpaceQuery(MyGetDiskFreeSpaceExHelper);
 }
 
-void CBackupRestoreManager::SetFilters(CBackupFilters filters) {
-    m_filters = std::move(filters);
-}
-
 }  // namespace tkw

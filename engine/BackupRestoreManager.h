@@ -11,7 +11,6 @@
 #include "components/archive/ZipEx.h"
 #include "engine/BackupFilters.h"
 #include "engine/EngineHost.h"
-#include "engine/OperationManager.h"
 #include "engine/RestoreOptions.h"
 
 namespace tkw {
@@ -43,7 +42,7 @@ struct BackupCounters {
 // The engine: owns the open backup (a backup is loaded exactly when it holds an archive) and runs
 // backup, load and restore on the calling thread, reaching windows only through the host. Every
 // decision about a file becomes one log line.
-class CBackupRestoreManager : public COperationManager {
+class CBackupRestoreManager {
 public:
     // Result codes of a run.
     static constexpr int kFinished = 0;
@@ -56,7 +55,7 @@ public:
     using FreeSpaceQuery = std::function<std::uint64_t(const std::filesystem::path&)>;
 
     CBackupRestoreManager();
-    ~CBackupRestoreManager() override;
+    ~CBackupRestoreManager();
     CBackupRestoreManager(const CBackupRestoreManager&) = delete;
     CBackupRestoreManager& operator=(const CBackupRestoreManager&) = delete;
 
@@ -66,7 +65,6 @@ public:
     IEngineHost& Host() { return *m_host; }
     // Replaces the query for a volume's free bytes (tests give exact boundaries).
     void SetFreeSpaceQuery(FreeSpaceQuery query);
-    void SetFilters(CBackupFilters filters);
 
     // Adds the selection to a new backup file (base path + ".tkw") or, when `append` is set and a
     // backup is open, to the open one.
