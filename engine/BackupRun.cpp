@@ -302,7 +302,7 @@ void CBackupRestoreManager::DeleteOriginal(Run& run, const fs::path& path, const
         WriteTimedLine(inUse);
         return;
     }
-    // A file another program holds a lock on is in use, as one held open is on Windows.
+    // A file another program holds a lock on is in use: it may be in the middle of a change.
     if (S_ISREG(status.st_mode)) {
         UniqueFd fd(::open(access.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (fd.Valid() && ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {

@@ -47,7 +47,7 @@ bool CouldDelete(const fs::path& path) {
         if (!fd.Valid()) {
             return false;
         }
-        // Held by another program, or protected against change: in use, as on Windows.
+        // Held by another program, or protected against change: in use, so it is not replaced.
         int flags = 0;
         if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 ||
             (::ioctl(fd.Get(), FS_IOC_GETFLAGS, &flags) == 0 &&
