@@ -25,8 +25,7 @@ CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
     InstallGuiErrorReporter();
     setApplicationName(QString::fromLatin1(kTitle));
     setOrganizationName(QStringLiteral("Quorvane Software"));
-    m_identity = ComputeApplicationIdentity();
-    setDesktopFileName(QString::fromStdString(m_identity));
+    setDesktopFileName(QString::fromStdString(ComputeApplicationIdentity()));
     m_terminationSignals = new CTerminationSignals(this);
 }
 
@@ -36,10 +35,6 @@ CTarnwickApp::~CTarnwickApp() {
     m_mainFrame.reset();
     SetErrorReporter({});
     SetProfileStore(nullptr);
-}
-
-CTarnwickApp* CTarnwickApp::Instance() {
-    return qobject_cast<CTarnwickApp*>(QCoreApplication::instance());
 }
 
 int CTarnwickApp::Run() {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "components/utils/InstanceLock.h"
 #include "engine/BackupRestoreManager.h"
@@ -20,7 +19,8 @@ class CTerminationSignals;
 
 // The application object: decides whether this process may run (root only, one instance per
 // session), fills the two settings every backup needs, puts up the main window, and writes the
-// start and end lines of the log. Every other part reaches the engine through it.
+// start and end lines of the log. It owns the engine, the main window and the single-instance
+// lock for the life of the process.
 class CTarnwickApp : public QApplication {
     Q_OBJECT
 public:
@@ -42,16 +42,6 @@ public:
     std::optional<int> InitInstance();
     int ExitInstance();
 
-    static CTarnwickApp* Instance();
-    CBackupRestoreManager& Engine() { return m_engine; }
-    const std::string& ApplicationIdentity() const { return m_identity; }
-    CMainFrame* MainFrame() const { return m_mainFrame.get(); }
-    CCommands* Commands() const { return m_commands; }
-
-    unsigned ApplicationLook() const { return m_applicationLook; }
-    void SetApplicationLook(unsigned look) { m_applicationLook = look; }
-    int HighColorIcons() const { return m_highColorIcons; }
-
     // Whether a backup launch or a restore worker is running; the shortcut keys test these.
     std::atomic<bool> backupInProgress{false};
     std::atomic<bool> restoreInProgress{false};
@@ -71,9 +61,6 @@ private:
     CGuiHost* m_host = nullptr;       // owned by the main frame
     CCommands* m_commands = nullptr;  // owned by the main frame
     CTerminationSignals* m_terminationSignals = nullptr;
-    std::string m_identity;
-    unsigned m_applicationLook = 0;
-    int m_highColorIcons = 1;
 };
 
 }  // namespace tkw

@@ -28,5 +28,5 @@ if(TARNWICK_SANITIZE)
     add_link_options(${_san})
 endif()
 
-# Build-time facts about the program (version resource on Windows).
+# Build-time facts about the program: company, product and version, compiled in.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/BuildInfo.h.in ${PROJECT_BINARY_DIR}/generated/BuildInfo.h @ONLY)

@@ -42,8 +42,4 @@ void CBackupRestoreManager::SetFolderSync(FolderSync sync) {
     m_syncFolder = sync ? std::move(sync) : FolderSync(SyncFolder);
 }
 
-void CBackupRestoreManager::SetFilters(CBackupFilters filters) {
-    m_filters = std::move(filters);
-}
-
 }  // namespace tkw

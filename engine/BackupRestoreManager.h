@@ -11,7 +11,6 @@
 #include "components/archive/ZipEx.h"
 #include "engine/BackupFilters.h"
 #include "engine/EngineHost.h"
-#include "engine/OperationManager.h"
 #include "engine/RestoreOptions.h"
 
 namespace tkw {
@@ -43,7 +42,7 @@ struct BackupCounters {
 // The engine: owns the open backup (a backup is loaded exactly when it holds an archive) and runs
 // backup, load and restore on the calling thread, reaching windows only through the host. Every
 // decision about a file becomes one log line.
-class CBackupRestoreManager : public COperationManager {
+class CBackupRestoreManager {
 public:
     // Result codes of a run.
     static constexpr int kFinished = 0;
@@ -58,7 +57,7 @@ public:
     using FolderSync = std::function<bool(const std::filesystem::path&)>;
 
     CBackupRestoreManager();
-    ~CBackupRestoreManager() override;
+    ~CBackupRestoreManager();
     CBackupRestoreManager(const CBackupRestoreManager&) = delete;
     CBackupRestoreManager& operator=(const CBackupRestoreManager&) = delete;
 
@@ -70,7 +69,6 @@ public:
     void SetFreeSpaceQuery(FreeSpaceQuery query);
     // Replaces how a restore syncs the folders it wrote to (tests watch or fail it).
     void SetFolderSync(FolderSync sync);
-    void SetFilters(CBackupFilters filters);
 
     // Adds the selection to a new backup file (base path + ".tkw") or, when `append` is set and a
     // backup is open, to the open one.

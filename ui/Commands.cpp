@@ -127,8 +127,7 @@ void CCommands::ShortcutKey(QChar letter) {
                 OpenBackup();
             }
             break;
-        // The options dialogs and the preferences come with their own change; the busy tests are
-        // already in place.
+        // These keys open no dialog: while a run is busy they say so, otherwise they do nothing.
         case u'B':
             NotBusyWithBackup();
             break;

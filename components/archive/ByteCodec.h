@@ -20,7 +20,6 @@ public:
     void U64(std::uint64_t v) { Put(v, 8); }
     void I64(std::int64_t v) { Put(static_cast<std::uint64_t>(v), 8); }
     void Bytes(std::string_view bytes) { m_out.append(bytes); }
-    void Zeros(std::size_t count) { m_out.append(count, '\0'); }
 
 private:
     void Put(std::uint64_t v, int size) {

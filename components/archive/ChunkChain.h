@@ -52,8 +52,6 @@ public:
     // No walk will start before `offset` again: what lies before it is forgotten.
     void ForgetBefore(std::uint64_t offset);
 
-    std::size_t Remembered() const { return m_memo.size(); }
-
 private:
     struct Rest {
         std::uint64_t trailerOffset = 0;  // 0: the chain fails

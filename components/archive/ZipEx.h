@@ -96,21 +96,21 @@ public:
     };
 
     CZipEx();
-    virtual ~CZipEx();
+    ~CZipEx();
     CZipEx(const CZipEx&) = delete;
     CZipEx& operator=(const CZipEx&) = delete;
 
     // Creates an empty archive at the path and opens it. Refused when any file is there already:
     // replacing an archive is the caller's decision, made by removing it under its lock first.
-    virtual int CreateZip(const std::filesystem::path& path);
+    int CreateZip(const std::filesystem::path& path);
     // Opens an existing archive and lists its items. Opening and everything that only reads leave
     // the file as it is, byte for byte: a torn tail or a damaged index is cut off and the index
     // rewritten only once an item is added (see GetRecoveryReport and IsRepairPending). An empty
     // file, or one that holds only the beginning of a file header, opens with no items.
-    virtual int Open(const std::filesystem::path& path);
+    int Open(const std::filesystem::path& path);
     // Stores the file (a regular file, or a symbolic link as a link) under `name` as the last item.
     // Anything else (a FIFO put in a file's place, say) is refused without waiting on it.
-    virtual int AddFile(const std::filesystem::path& source, std::string_view name);
+    int AddFile(const std::filesystem::path& source, std::string_view name);
     // Whether the file last stored by AddFile changed while it was read (its size or modification
     // time moved, or it ended early): the item holds the bytes that were read, nothing invented.
     bool LastItemChangedWhileRead() const { return m_lastItemChanged; }
@@ -120,7 +120,7 @@ public:
     bool WasCancelled() const { return m_wasCancelled; }
     // Writes the index, flushes the file to disk and releases it. Also done by the destructor.
     // The index is written only when the archive was created or added to since it was opened.
-    virtual int Close();
+    int Close();
     // Writes the index and flushes the file to disk, keeping the archive open for more items; as
     // Close, only after a change.
     int Flush();
@@ -128,21 +128,21 @@ public:
     int SyncData();
 
     // The index of the newest (last added) item with this name, -1 when there is none.
-    virtual int FindZipItem(std::string_view name) const;
+    int FindZipItem(std::string_view name) const;
     // Writes the item to `target`, creating the missing folders of the path (following the links
     // among them: they are the user's own system); an entry at `target` itself is replaced, never
     // written through.
-    virtual int GetItemFile(int index, const std::filesystem::path& target);
+    int GetItemFile(int index, const std::filesystem::path& target);
     // Writes the item below `folder` at folder + name; refused when the name could leave the folder
     // (see IsNameSafeUnderFolder) or when a folder on its way below `folder` is a symbolic link or
     // not a folder, so nothing is ever created or written outside `folder`.
     int GetItemFileUnder(int index, const std::filesystem::path& folder);
 
-    virtual std::uint64_t GetItemFileSize(int index) const;
-    virtual std::string GetItemFileName(int index) const;
-    virtual std::filesystem::path GetZipFileName() const;
-    virtual std::uint64_t GetZipFileSizeEx() const;
-    virtual int GetNrOfFiles() const;
+    std::uint64_t GetItemFileSize(int index) const;
+    std::string GetItemFileName(int index) const;
+    std::filesystem::path GetZipFileName() const;
+    std::uint64_t GetZipFileSizeEx() const;
+    int GetNrOfFiles() const;
     // Seconds since 1970-01-01 UTC at which the archive was created.
     std::int64_t GetZipCreationTime() const;
 
@@ -158,7 +158,6 @@ public:
     // Reads one item and checks its checksum.
     int VerifyItem(int index);
     const std::string& GetLastError() const { return m_lastError; }
-    bool IsOpen() const { return m_fd.Valid(); }
     // Whether items can be added: the archive could be opened for writing, not only for reading.
     bool IsWritable() const { return m_fd.Valid() && m_writable; }
 

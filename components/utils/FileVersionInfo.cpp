@@ -50,21 +50,11 @@ bool CFileVersionInfo::QueryStringValue(int number, std::string& value) const {
     }
 }
 
-std::uint32_t CFileVersionInfo::GetTransByIndex(unsigned index) const {
-    return m_open && index == 0 ? 0x040904B0u : 0u;
-}
-
 std::uint16_t CFileVersionInfo::GetFileVersionMajor() const {
     return static_cast<std::uint16_t>(buildinfo::kVersionMajor);
 }
 std::uint16_t CFileVersionInfo::GetFileVersionMinor() const {
     return static_cast<std::uint16_t>(buildinfo::kVersionMinor);
-}
-std::uint16_t CFileVersionInfo::GetFileVersionBuild() const {
-    return static_cast<std::uint16_t>(buildinfo::kVersionPatch);
-}
-std::uint16_t CFileVersionInfo::GetFileVersionQFE() const {
-    return static_cast<std::uint16_t>(buildinfo::kVersionTweak);
 }
 
 }  // namespace tkw

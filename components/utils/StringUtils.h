@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,10 +19,5 @@ std::string INTRE_GHILIMELE(std::string_view text);
 std::string IntToString(std::int32_t value);
 std::string UintToString(std::uint32_t value);
 std::string Int64ToString(std::int64_t value);
-
-// Paths on this platform are native bytes; log lines and settings carry them as they are.
-inline std::string PathToText(const std::filesystem::path& path) {
-    return path.native();
-}
 
 }  // namespace tkw

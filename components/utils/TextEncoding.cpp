@@ -49,7 +49,8 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
 }
 
 // Code points of the bytes 0x80..0x9F in Windows-1252. The five bytes the code page leaves
-// undefined map to the C1 control of the same value, as Windows' own conversion does.
+// undefined map to the C1 control of the same value, so every byte decodes to a character and
+// that character encodes back to the same byte.
 constexpr std::array<char16_t, 32> kHighControls = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,

@@ -33,8 +33,8 @@ std::filesystem::path GetDriveOfPath(const std::filesystem::path& path);
 std::filesystem::path FindMountPoint(const std::vector<MountEntry>& mounts,
                                      const std::filesystem::path& resolvedPath);
 
-// Whether the volume holding `path` is mounted read-only; nothing when it cannot be queried. This
-// is what a drive's "cannot be written" means here: the volume, not who may write to it.
+// Whether the volume holding `path` is mounted read-only; nothing when it cannot be queried. A
+// drive "cannot be written" when its volume is read-only, whoever may write to it.
 std::optional<bool> VolumeIsReadOnly(const std::filesystem::path& path);
 
 // Bytes an unprivileged writer may still use on the volume of `path` (its nearest existing

@@ -9,10 +9,10 @@ class QSettings;
 
 namespace tkw {
 
-// The settings store on QSettings("Quorvane Software", "Tarnwick") in the native format: an INI
-// file under $XDG_CONFIG_HOME here, the registry on Windows. Each thread reads and writes through
-// its own long-lived QSettings object; objects of one process share their data, so a write is seen
-// by the next read on any thread. Each write is also saved at once, for other processes.
+// The settings store on QSettings("Quorvane Software", "Tarnwick") in the native format, an INI
+// file under $XDG_CONFIG_HOME. Each thread reads and writes through its own long-lived QSettings
+// object; objects of one process share their data, so a write is seen by the next read on any
+// thread. Each write is also saved at once, for other processes.
 class CQtProfileStore final : public IProfileStore {
 public:
     CQtProfileStore();
@@ -28,7 +28,7 @@ public:
     void WriteBinary(std::string_view section, std::string_view key,
                      std::span<const std::uint8_t> bytes) override;
 
-    // The file (or registry key) the store lives in.
+    // The file the store lives in.
     QString Location();
 
 private:

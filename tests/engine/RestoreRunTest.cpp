@@ -16,7 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
-using Reply = test::ScriptedHost::FileExistsReply;
 using Answer = IEngineHost::FileExistsAnswer;
 
 using test::Q;

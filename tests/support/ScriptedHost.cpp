@@ -111,9 +111,6 @@ IEngineHost::Answer ScriptedHost::ShowMessage(std::string_view text, Icon, Butto
 }
 
 std::optional<int> ScriptedHost::AppendItemIcon(std::string_view) {
-    if (iconsFail) {
-        return std::nullopt;
-    }
     return m_images++;
 }
 

@@ -19,7 +19,6 @@ public:
     std::deque<Answer> messageAnswers;  // then Ok
     // Called for the n-th HasUserCancelled (counting from 1); true cancels.
     std::function<bool(int check)> cancelAt = [](int) { return false; };
-    bool iconsFail = false;
     bool restorePromptAnswer = true;
     // Answers of the file-exists prompt, each with its "Don't ask me again" box; then Cancelled.
     struct FileExistsReply {
