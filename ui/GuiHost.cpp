@@ -90,8 +90,10 @@ void CGuiHost::RunOnGui(const std::function<void()>& work) {
 void CGuiHost::OpenProgress(std::string_view title, int flags) {
     m_cancelled = false;
     {
+        // Nothing of the previous run's dialog carries over to this one, its caption included.
         std::lock_guard lock(m_pendingMutex);
         m_pendingLine.clear();
+        m_pendingTitle.clear();
         m_hasProgress = false;
     }
     RunOnGui([&] {

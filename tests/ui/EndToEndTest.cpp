@@ -1,5 +1,6 @@
 // A whole backup and restore through the window's commands, the prompts answered as a user would.
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -18,6 +19,7 @@
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
 #include "ui/OutputList.h"
+#include "ui/ProgressDialog.h"
 #include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
@@ -26,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Answers every modal dialog that opens: OK on prompts and status dialogs, remembering what each
-// said.
+// said; an open-file dialog picks `fileToOpen`.
 class DialogAnswerer : public QObject {
 public:
     DialogAnswerer() {
@@ -34,6 +36,7 @@ public:
         m_timer.start(10);
     }
     QStringList seen;
+    QString fileToOpen;
 
 private:
     void AnswerOpenDialog() {
@@ -51,9 +54,33 @@ private:
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen.append(box->text());
             box->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            files->selectFile(fileToOpen);
+            static_cast<QDialog*>(files)->accept();  // QFileDialog's own is not public
         }
     }
     QTimer m_timer;
+};
+
+// Every caption each progress dialog showed, one list per dialog, in the order they opened.
+class ProgressCaptions : public QObject {
+public:
+    ProgressCaptions() { qApp->installEventFilter(this); }
+    ~ProgressCaptions() override { qApp->removeEventFilter(this); }
+    QList<QStringList> dialogs;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = qobject_cast<CProgressDialog*>(watched);
+        if (event->type() == QEvent::Show && dialog && !dialog->property("recorded").toBool()) {
+            dialog->setProperty("recorded", true);
+            dialogs.append({dialog->windowTitle()});
+            const qsizetype index = dialogs.size() - 1;
+            connect(dialog, &QWidget::windowTitleChanged, this,
+                    [this, index](const QString& title) { dialogs[index].append(title); });
+        }
+        return false;
+    }
 };
 
 }  // namespace
@@ -119,6 +146,53 @@ private slots:
                 lines.indexOf(QStringLiteral(" Backup finished!")));
         QVERIFY(lines.contains(QStringLiteral(" Restore finished!")));
 
+        SetLogEnvironment({});
+    }
+
+    void eachRunsProgressDialogShowsItsOwnCaption() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        fs::create_directories(temp / "src");
+        test::WriteFileBytes(temp / "src" / "a.txt", "alpha");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "first");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.show();
+        DialogAnswerer answerer;
+        ProgressCaptions captions;
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
+        node->setCheckState(0, Qt::Checked);
+
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        answerer.fileToOpen = QString::fromStdString((temp / "target" / "first.tkw").native());
+        emit frame.openBackupRequested();
+        QVERIFY(finished.wait(60000));
+        WriteProfileString(profile::kBackupFilename, "second");
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        fs::remove_all(temp / "src");
+        frame.LoadedTree()->CheckAll();
+        emit frame.runRestoreRequested();
+        QVERIFY(finished.wait(60000));
+
+        QVERIFY(answerer.seen.contains(
+            QStringLiteral("Restore succeeded!|0 overwritten files\n0 skipped files\n1 succeeded "
+                           "files\n0 failed files")));
+        const QString backup = QStringLiteral("Running backup ...");
+        QCOMPARE(captions.dialogs,
+                 (QList<QStringList>{{backup},
+                                     {QStringLiteral("Loading backup ..."),
+                                      QStringLiteral("Searching in backup file ...")},
+                                     {backup},
+                                     {QStringLiteral("Running restore ...")}}));
         SetLogEnvironment({});
     }
 
