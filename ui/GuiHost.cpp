@@ -1,8 +1,8 @@
 #include "ui/GuiHost.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 #include <memory>
@@ -20,6 +20,14 @@ namespace {
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The last component of an item name, shown as text (for its icon).
+QString FileNameOf(std::string_view itemName) {
+    const std::size_t slash = itemName.rfind('/');
+    const std::string_view name =
+        slash == std::string_view::npos ? itemName : itemName.substr(slash + 1);
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
 
 QMessageBox::Icon BoxIcon(IEngineHost::Icon icon) {
@@ -264,11 +272,12 @@ void CGuiHost::ApplyTreeChanges() {
     for (TreeChange& change : changes) {
         switch (change.kind) {
             case TreeChange::Kind::AddIcon:
-                tree->AppendImage(IconForFileName(QFileInfo(change.text).fileName()));
+                tree->AppendImage(IconForFileName(FileNameOf(change.itemName)));
                 break;
             case TreeChange::Kind::AddPath:
                 m_nodes.resize(std::max<std::size_t>(m_nodes.size(), change.node + 1), nullptr);
-                m_nodes[change.node] = tree->AddItemPath(change.text, change.number, change.number);
+                m_nodes[change.node] =
+                    tree->AddItemPath(change.itemName, change.number, change.number);
                 break;
             case TreeChange::Kind::SetData:
                 if (change.node < m_nodes.size() && m_nodes[change.node] != nullptr) {
@@ -281,7 +290,7 @@ void CGuiHost::ApplyTreeChanges() {
 }
 
 std::optional<int> CGuiHost::AppendItemIcon(std::string_view itemName) {
-    QueueTreeChange({TreeChange::Kind::AddIcon, Text(itemName)});
+    QueueTreeChange({TreeChange::Kind::AddIcon, std::string(itemName)});
     return m_nextImage++;
 }
 
@@ -291,12 +300,12 @@ int CGuiHost::LastImagePosition() {
 
 IEngineHost::NodeId CGuiHost::AddItemPath(std::string_view itemName, int image, int) {
     const NodeId node = m_nextNode++;
-    QueueTreeChange({TreeChange::Kind::AddPath, Text(itemName), image, node});
+    QueueTreeChange({TreeChange::Kind::AddPath, std::string(itemName), image, node});
     return node;
 }
 
 void CGuiHost::SetItemData(NodeId node, int itemIndex) {
-    QueueTreeChange({TreeChange::Kind::SetData, QString(), itemIndex, node});
+    QueueTreeChange({TreeChange::Kind::SetData, std::string(), itemIndex, node});
 }
 
 void CGuiHost::ResetTree() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class QTreeWidgetItem;
@@ -61,7 +62,7 @@ public:
 private:
     struct TreeChange {
         enum class Kind { AddIcon, AddPath, SetData } kind;
-        QString text;
+        std::string itemName;  // the archive's bytes
         int number = 0;
         NodeId node = 0;
     };

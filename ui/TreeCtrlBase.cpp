@@ -1,9 +1,11 @@
 #include "ui/TreeCtrlBase.h"
 
+#include <QFile>
 #include <QMenu>
 #include <QMouseEvent>
 
 #include "components/utils/StringUtils.h"
+#include "engine/TreeOrder.h"
 
 namespace tkw {
 
@@ -51,6 +53,20 @@ int CTreeCtrlBase::CompareNoCase(const QString& a, const QString& b) {
         }
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+QByteArray CTreeCtrlBase::NativeName(const QTreeWidgetItem* node) {
+    return node->data(0, kNativeNameRole).toByteArray();
+}
+
+void CTreeCtrlBase::SetNativeName(QTreeWidgetItem* node, const QByteArray& name) {
+    node->setData(0, kNativeNameRole, name);
+    node->setText(0, QFile::decodeName(name));
+}
+
+int CTreeCtrlBase::CompareNativeNames(const QByteArray& a, const QByteArray& b) {
+    return CompareNodeLabels({a.constData(), static_cast<std::size_t>(a.size())},
+                             {b.constData(), static_cast<std::size_t>(b.size())});
 }
 
 void CTreeCtrlBase::MakeCheckable(QTreeWidgetItem* node) {

@@ -5,6 +5,7 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 
+#include "engine/TreeOrder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WindowHarness.h"
 #include "ui/DirTreeCtrlEx.h"
@@ -151,8 +152,7 @@ private slots:
     void theLoadedTreeSortsAndKeepsOneNodePerName() {
         CTreeCtrlLoaded tree;
         const auto add = [&](const char* name, int index) {
-            QTreeWidgetItem* node =
-                tree.AddItemPath(QString::fromLatin1(name), tree.AppendImage({}), 0);
+            QTreeWidgetItem* node = tree.AddItemPath(name, tree.AppendImage({}), 0);
             CTreeCtrlLoaded::SetItemData(node, index);
             return node;
         };
@@ -165,9 +165,8 @@ private slots:
         QTreeWidgetItem* data = tree.topLevelItem(0)->child(0);
         QCOMPARE(ChildTexts(data), (QStringList{QStringLiteral("A"), QStringLiteral("a"),
                                                 QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
-        QCOMPARE(tree.GetItemPath(first), QStringLiteral("/data/c.txt"));
-        QCOMPARE(tree.FindItemByPath(QStringLiteral("/data/a/x.txt"))->text(0),
-                 QStringLiteral("x.txt"));
+        QCOMPARE(tree.GetItemPath(first), std::string("/data/c.txt"));
+        QCOMPARE(tree.FindItemByPath("/data/a/x.txt")->text(0), QStringLiteral("x.txt"));
 
         // Ticking everything gives the file nodes in tree order; a name added twice has its later
         // index.
@@ -180,9 +179,33 @@ private slots:
         QVERIFY(tree.GetCheckedItemIndexes() == std::vector<int>{});
     }
 
+    void theLoadedTreeOrdersItsNodesAsTheCommandLineToolDoes() {
+        // Beyond U+FFFF and from U+E000 to U+FFFF, UTF-16 units and UTF-8 bytes sort differently.
+        const std::vector<std::string> names = {
+            "/d/\xF0\x9F\x98\x80.txt",  // U+1F600
+            "/d/\xEF\xBC\xA1.txt",      // U+FF21
+            "/d/\xEE\x80\x80",          // U+E000
+            "/d/\xF0\x90\x80\x80/x",    // U+10000, a folder
+            "/d/B.txt",
+            "/d/a.txt",
+            "/d/\xC3\xA9.txt",  // U+00E9
+            "/d/Z/y",
+            "/d/caf\xE9",  // not UTF-8: shown as the next one is, yet another item
+            "/d/caf\xE8",
+        };
+        CTreeCtrlLoaded tree;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            QTreeWidgetItem* node = tree.AddItemPath(names[i], 0, 0);
+            CTreeCtrlLoaded::SetItemData(node, static_cast<int>(i));
+        }
+        tree.CheckAll();
+        QCOMPARE(tree.GetCheckedItemIndexes(), ItemsInTreeOrder(names));
+        QCOMPARE(tree.GetItemPath(tree.FindItemByPath(names.back())), names.back());
+    }
+
     void menusOfferExpandOnlyForFolders() {
         CTreeCtrlLoaded tree;
-        tree.AddItemPath(QStringLiteral("/Photos/a.jpg"), 0, 0);
+        tree.AddItemPath("/Photos/a.jpg", 0, 0);
         QTreeWidgetItem* photos = tree.topLevelItem(0)->child(0);
         std::unique_ptr<QMenu> folderMenu(tree.CreateContextMenu(photos));
         QCOMPARE(folderMenu->actions().last()->text(), QStringLiteral("Expand Only \"Photos\""));
