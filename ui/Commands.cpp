@@ -145,11 +145,12 @@ void CCommands::OpenBackup() {
             QStringLiteral("Invalid extension, the file must be an Tarnwick file!"));
         return;
     }
-    RunLoad(path);
+    if (const auto file = m_host.NativeChoice(path)) {
+        RunLoad(*file);
+    }
 }
 
-void CCommands::RunLoad(const QString& path) {
-    const std::string file = QFile::encodeName(path).toStdString();
+void CCommands::RunLoad(const std::string& file) {
     StartWorker([this, file] { m_engine.LoadBackupFile(file); });
 }
 
@@ -163,8 +164,8 @@ void CCommands::RunBackup() {
                 std::vector<std::filesystem::path> selection;
                 m_host.RunOnGui([&] {
                     if (m_frame.LocalTree()->IsAnyChecked()) {
-                        for (const QString& path : m_frame.LocalTree()->BuildSelectionList()) {
-                            selection.emplace_back(QFile::encodeName(path).toStdString());
+                        for (const QByteArray& path : m_frame.LocalTree()->BuildSelectionList()) {
+                            selection.emplace_back(path.toStdString());
                         }
                     }
                 });

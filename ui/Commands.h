@@ -5,6 +5,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <string>
 
 namespace tkw {
 
@@ -40,7 +41,7 @@ signals:
 
 private:
     void StartWorker(std::function<void()> work);
-    void RunLoad(const QString& path);
+    void RunLoad(const std::string& file);
     // False, after saying why, while a run of that kind is in progress.
     bool NotBusyWithBackup();
     bool NotBusyWithRestore();

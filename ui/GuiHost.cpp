@@ -7,9 +7,11 @@
 #include <QThread>
 #include <memory>
 
+#include "components/utils/StringUtils.h"
 #include "dialogs/Prompts.h"
 #include "shell/logger/Logger.h"
 #include "ui/MainFrame.h"
+#include "ui/NativePaths.h"
 #include "ui/NodeIcons.h"
 #include "ui/OutputList.h"
 #include "ui/ProgressDialog.h"
@@ -201,10 +203,25 @@ IEngineHost::FileExistsAnswer CGuiHost::AskFileExists(std::string_view text) {
     return answer;
 }
 
+std::optional<std::string> CGuiHost::NativeChoice(const QString& shown) {
+    auto native = NativePathOf(shown);
+    if (!native) {
+        ShowMessage("More than one file or folder shows as " +
+                        INTRE_GHILIMELE(shown.toStdString()) +
+                        "; rename one of them and choose again!",
+                    Icon::Warning, Buttons::Ok);
+    }
+    return native;
+}
+
 std::string CGuiHost::BrowseForFolder(std::string_view title) {
     std::string folder;
-    RunOnGui(
-        [&] { folder = QFileDialog::getExistingDirectory(nullptr, Text(title)).toStdString(); });
+    RunOnGui([&] {
+        const QString chosen = QFileDialog::getExistingDirectory(nullptr, Text(title));
+        if (!chosen.isEmpty()) {
+            folder = NativeChoice(chosen).value_or(std::string());
+        }
+    });
     return folder;
 }
 
@@ -228,7 +245,7 @@ std::optional<std::string> CGuiHost::AskNewBackupLocation(std::string_view name,
             nullptr, QString(), Text(name),
             QStringLiteral("Tarnwick(") + pattern + QStringLiteral(")"));
         if (!file.isEmpty()) {
-            chosen = file.toStdString();
+            chosen = NativeChoice(file);
         }
     });
     return chosen;

@@ -43,18 +43,6 @@ void CTreeCtrlBase::ShowContextMenu(const QPoint& position) {
     delete menu;
 }
 
-int CTreeCtrlBase::CompareNoCase(const QString& a, const QString& b) {
-    const auto fold = [](QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; };
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar x = fold(a[i]), y = fold(b[i]);
-        if (x != y) {
-            return x < y ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 QByteArray CTreeCtrlBase::NativeName(const QTreeWidgetItem* node) {
     return node->data(0, kNativeNameRole).toByteArray();
 }

@@ -30,10 +30,6 @@ public:
     void ExpandAll();
     void CollapseAll();
 
-    // The trees' alphabetical order: the letters A to Z fold to a to z, every other character
-    // compares by its code unit. Negative, zero or positive.
-    static int CompareNoCase(const QString& a, const QString& b);
-
     // A node's name as the file system's or the archive's bytes, which need not be UTF-8 and so
     // need not survive the text shown for it. Paths and the order of siblings come from these.
     static QByteArray NativeName(const QTreeWidgetItem* node);

@@ -1,5 +1,6 @@
 // A whole backup and restore through the window's commands, the prompts answered as a user would.
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -28,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Answers every modal dialog that opens: OK on prompts and status dialogs, remembering what each
-// said; an open-file dialog picks `fileToOpen`.
+// said; a file dialog picks `fileToChoose`.
 class DialogAnswerer : public QObject {
 public:
     DialogAnswerer() {
@@ -36,7 +37,7 @@ public:
         m_timer.start(10);
     }
     QStringList seen;
-    QString fileToOpen;
+    QString fileToChoose;
 
 private:
     void AnswerOpenDialog() {
@@ -55,7 +56,7 @@ private:
             seen.append(box->text());
             box->accept();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            files->selectFile(fileToOpen);
+            files->selectFile(fileToChoose);
             static_cast<QDialog*>(files)->accept();  // QFileDialog's own is not public
         }
     }
@@ -149,6 +150,42 @@ private slots:
         SetLogEnvironment({});
     }
 
+    void aFolderNamedWithBytesThatAreNotUtf8IsBackedUpUnderThoseBytes() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        const std::string name = "caf\xE9";  // Latin-1, not UTF-8
+        fs::create_directories(temp / "src" / name);
+        test::WriteFileBytes(temp / "src" / name / "menu.txt", "soup");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "bytes");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.show();
+        DialogAnswerer answerer;
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        QTreeWidgetItem* src = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(src);
+        src->setExpanded(true);
+        QTreeWidgetItem* cafe =
+            test::ChildNamed(src, QFile::decodeName(QByteArray::fromStdString(name)));
+        QVERIFY(cafe);
+        cafe->setCheckState(0, Qt::Checked);
+
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        window.engine.UnloadBackupFile();
+        CZipEx archive;
+        QVERIFY(archive.Open(temp / "target" / "bytes.tkw"));
+        QCOMPARE(archive.GetNrOfFiles(), 1);
+        QCOMPARE(archive.GetItemFileName(0), (temp / "src" / name / "menu.txt").native());
+        QVERIFY(archive.Verify().empty());
+        SetLogEnvironment({});
+    }
+
     void eachRunsProgressDialogShowsItsOwnCaption() {
         test::TestProfile profile;
         test::TempDir temp;
@@ -172,7 +209,7 @@ private slots:
 
         emit frame.runBackupRequested();
         QVERIFY(finished.wait(60000));
-        answerer.fileToOpen = QString::fromStdString((temp / "target" / "first.tkw").native());
+        answerer.fileToChoose = QString::fromStdString((temp / "target" / "first.tkw").native());
         emit frame.openBackupRequested();
         QVERIFY(finished.wait(60000));
         WriteProfileString(profile::kBackupFilename, "second");

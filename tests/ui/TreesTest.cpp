@@ -83,7 +83,33 @@ private slots:
         // A placeholder until expanded.
         QCOMPARE(ChildNamed(folder, QStringLiteral("A"))->childCount(), 1);
         QCOMPARE(tree.NodeFullPath(ChildNamed(folder, QStringLiteral("z.txt"))),
-                 QString::fromStdString((temp / "z.txt").native()));
+                 QByteArray::fromStdString((temp / "z.txt").native()));
+    }
+
+    void namesThatAreNotUtf8KeepTheirBytesThoughTheyShowAlike() {
+        test::TempDir temp;
+        // Latin-1 names: both show as "caf" and a replacement character.
+        for (const char* name : {"caf\xE9/menu", "caf\xE8/menu", "caf\xC3\xA9/menu"}) {
+            Make(temp, name);
+        }
+        CDirTreeCtrlEx tree;
+        QTreeWidgetItem* folder = OpenFolder(tree, temp);
+        QVERIFY(folder);
+        QCOMPARE(folder->childCount(), 3);
+        const QByteArray base = QByteArray::fromStdString(temp.path().native()) + '/';
+        // In the order of the bytes, as everywhere else.
+        const QList<QByteArray> names = {"caf\xC3\xA9", "caf\xE8", "caf\xE9"};
+        for (int i = 0; i < 3; ++i) {
+            QTreeWidgetItem* node = folder->child(i);
+            QCOMPARE(CTreeCtrlBase::NativeName(node), names[i]);
+            QCOMPARE(tree.NodeFullPath(node), base + names[i]);
+            node->setExpanded(true);
+            QCOMPARE(tree.NodeFullPath(node->child(0)), base + names[i] + "/menu");
+        }
+        QCOMPARE(folder->child(1)->text(0), folder->child(2)->text(0));
+        folder->child(2)->setCheckState(0, Qt::Checked);
+        folder->child(2)->child(0)->setCheckState(0, Qt::Checked);
+        QCOMPARE(tree.BuildSelectionList(), QList<QByteArray>{base + "caf\xE9/menu"});
     }
 
     void theSelectionListFollowsWhatWasListed() {
@@ -96,24 +122,23 @@ private slots:
         tree.show();
         QTreeWidgetItem* folder = OpenFolder(tree, temp);
         QTreeWidgetItem* data = ChildNamed(folder, QStringLiteral("data"));
-        const QString dataPath = QString::fromStdString((temp / "data").native());
+        const QByteArray dataPath = QByteArray::fromStdString((temp / "data").native());
 
         // A folder never listed stands for itself.
         ClickCheckBox(&tree, data);
         QVERIFY(CTreeCtrlBase::IsChecked(data));
-        QCOMPARE(tree.BuildSelectionList(), QStringList{dataPath});
+        QCOMPARE(tree.BuildSelectionList(), QList<QByteArray>{dataPath});
 
         // Listed, its ticked children stand for it.
         data->setExpanded(true);
         QCOMPARE(tree.BuildSelectionList(),
-                 (QStringList{dataPath + QStringLiteral("/sub"), dataPath + QStringLiteral("/one"),
-                              dataPath + QStringLiteral("/two")}));
+                 (QList<QByteArray>{dataPath + "/sub", dataPath + "/one", dataPath + "/two"}));
 
         // Unticking one file leaves it out; the folder stays ticked.
         ClickCheckBox(&tree, ChildNamed(data, QStringLiteral("one")));
         QVERIFY(CTreeCtrlBase::IsChecked(data));
-        QCOMPARE(tree.BuildSelectionList(), (QStringList{dataPath + QStringLiteral("/sub"),
-                                                         dataPath + QStringLiteral("/two")}));
+        QCOMPARE(tree.BuildSelectionList(),
+                 (QList<QByteArray>{dataPath + "/sub", dataPath + "/two"}));
     }
 
     void aClickSpreadsTicksButTheSpaceBarDoesNot() {
@@ -134,7 +159,7 @@ private slots:
             QVERIFY2(CTreeCtrlBase::IsChecked(node), qPrintable(node->text(0)));
         }
         QCOMPARE(tree.BuildSelectionList(),
-                 QStringList{QString::fromStdString((temp / "deep/er/file").native())});
+                 QList<QByteArray>{QByteArray::fromStdString((temp / "deep/er/file").native())});
 
         ClickCheckBox(&tree, file);
         QVERIFY(!CTreeCtrlBase::IsChecked(file));
