@@ -37,6 +37,7 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
     connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
     connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
     connect(&frame, &CMainFrame::shortcutKeyPressed, this, &CCommands::ShortcutKey);
+    frame.SetCloseGuard([this] { return MayCloseWindow(); });
 }
 
 void CCommands::StartWorker(std::function<void()> work) {
@@ -63,6 +64,22 @@ void CCommands::StopWorker() {
     if (m_worker) {
         loop.exec();
     }
+}
+
+bool CCommands::MayCloseWindow() {
+    QString question;
+    if (m_backupInProgress) {
+        question = QStringLiteral("A backup is running. Do you want to stop it and exit?");
+    } else if (m_restoreInProgress) {
+        question = QStringLiteral("A restore is running. Do you want to stop it and exit?");
+    } else {
+        return true;
+    }
+    if (m_question) {
+        return m_question(question);
+    }
+    return m_host.ShowMessage(question.toStdString(), IEngineHost::Icon::Question,
+                              IEngineHost::Buttons::YesNo) == IEngineHost::Answer::Yes;
 }
 
 void CCommands::NewBackup() {

@@ -111,6 +111,7 @@ void CGuiHost::OpenProgress(std::string_view title, int flags) {
         m_progress = new CProgressDialog(m_frame, Text(title), flags);
         connect(m_progress, &CProgressDialog::cancelRequested, this,
                 [this] { m_cancelled = true; });
+        m_frame->SetContentsEnabled(false);
         m_progress->show();
     });
 }
@@ -118,7 +119,7 @@ void CGuiHost::OpenProgress(std::string_view title, int flags) {
 void CGuiHost::CloseProgress() {
     RunOnGui([&] {
         delete m_progress;
-        m_frame->setEnabled(true);
+        m_frame->SetContentsEnabled(true);
     });
 }
 

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <future>
 
 #include "dialogs/Prompts.h"
 #include "engine/BackupRestoreManager.h"
@@ -83,6 +85,61 @@ protected:
         return false;
     }
 };
+
+// Asks the window to close, as its close box does, once a run has logged `lines` lines of files
+// that succeeded. The run waits until the window has taken the request, so that it cannot go on to
+// its end meanwhile.
+class CloseDuringRun {
+public:
+    CloseDuringRun(CMainFrame& frame, int lines) {
+        m_previous = SetLogSink([this, &frame, lines](const std::string& entry) {
+            m_previous(entry);
+            if (entry.find(" Succeeded--File ") == std::string::npos || ++m_succeeded != lines) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                &frame,
+                [this, &frame] {
+                    blockedByAModalWindow = QGuiApplication::modalWindow() != nullptr;
+                    // Runs once the request was refused, or once the window waits for the run
+                    // to stop.
+                    QTimer::singleShot(0, &frame, [this] { m_taken.set_value(); });
+                    frame.close();
+                },
+                Qt::QueuedConnection);
+            m_taken.get_future().wait();
+        });
+    }
+    ~CloseDuringRun() { SetLogSink(m_previous); }
+
+    // Whether a modal window was up when the request came, which keeps a window manager's close
+    // request from the window.
+    bool blockedByAModalWindow = true;
+
+private:
+    LogSink m_previous;
+    std::atomic<int> m_succeeded{0};
+    std::promise<void> m_taken;
+};
+
+// A folder of `count` small files.
+void MakeFiles(const fs::path& folder, int count) {
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        test::WriteFileBytes(folder / ("f" + std::to_string(i)), std::string(20000, 'x'));
+    }
+}
+
+int CountFiles(const fs::path& folder) {
+    return fs::exists(folder) ? static_cast<int>(std::distance(fs::directory_iterator(folder),
+                                                               fs::directory_iterator()))
+                              : 0;
+}
+
+const QString kBackupQuestion =
+    QStringLiteral("A backup is running. Do you want to stop it and exit?");
+const QString kRestoreQuestion =
+    QStringLiteral("A restore is running. Do you want to stop it and exit?");
 
 }  // namespace
 
@@ -251,6 +308,7 @@ private slots:
         CCommands& commands = *window.commands;
         // As the application does when its window closes.
         connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        commands.SetQuestion([](const QString&) { return true; });
         DialogAnswerer answerer;
         frame.show();
         QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
@@ -267,6 +325,63 @@ private slots:
         QVERIFY(archive.Open(temp / "target" / "closing.tkw"));
         QVERIFY2(!archive.GetRecoveryReport().recovered, "the index was written");
         QVERIFY(archive.Verify().empty());
+        SetLogEnvironment({});
+    }
+
+    void aCloseRequestDuringARunIsAskedAbout() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        MakeFiles(temp / "src", 50);
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "asked");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+        fs::create_directories(temp / "target");
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        CCommands& commands = *window.commands;
+        connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        QStringList questions;
+        bool answer = false;
+        commands.SetQuestion([&](const QString& question) {
+            questions.append(question);
+            return answer;
+        });
+        DialogAnswerer answerer;
+        frame.show();
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
+        node->setCheckState(0, Qt::Checked);
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+        QSignalSpy closing(&frame, &CMainFrame::closing);
+
+        // No: the backup runs to its end and the window stays.
+        {
+            CloseDuringRun closer(frame, 5);
+            emit frame.runBackupRequested();
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(questions, QStringList{kBackupQuestion});
+        QVERIFY(answerer.seen.contains(QStringLiteral(
+            "Backup succeeded!|50 items were added to the backup\n0 deleted\n0 skipped ")));
+        QCOMPARE(closing.count(), 0);
+        QVERIFY(frame.isVisible());
+
+        // Yes during a restore: it stops at its next file and the window closes.
+        answer = true;
+        fs::remove_all(temp / "src");
+        frame.LoadedTree()->CheckAll();
+        {
+            CloseDuringRun closer(frame, 5);
+            emit frame.runRestoreRequested();
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(questions, (QStringList{kBackupQuestion, kRestoreQuestion}));
+        QCOMPARE(closing.count(), 1);
+        QVERIFY(!frame.isVisible());
+        const int restored = CountFiles(temp / "src");
+        QVERIFY2(restored >= 5 && restored < 50, qPrintable(QString::number(restored)));
         SetLogEnvironment({});
     }
 };
