@@ -294,10 +294,7 @@ private slots:
         test::TestProfile profile;
         test::TempDir temp;
         SetLogEnvironment({temp / "logs", nullptr});
-        fs::create_directories(temp / "src");
-        for (int i = 0; i < 50; ++i) {
-            test::WriteFileBytes(temp / "src" / ("f" + std::to_string(i)), std::string(20000, 'x'));
-        }
+        MakeFiles(temp / "src", 50);
         WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
         WriteProfileString(profile::kBackupFilename, "closing");
         WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
@@ -308,22 +305,35 @@ private slots:
         CCommands& commands = *window.commands;
         // As the application does when its window closes.
         connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
-        commands.SetQuestion([](const QString&) { return true; });
+        QStringList questions;
+        commands.SetQuestion([&](const QString& question) {
+            questions.append(question);
+            return true;
+        });
         DialogAnswerer answerer;
         frame.show();
         QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
         QVERIFY(node);
         node->setCheckState(0, Qt::Checked);
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+        QSignalSpy closing(&frame, &CMainFrame::closing);
+        CloseDuringRun closer(frame, 5);
 
         emit frame.runBackupRequested();
-        QVERIFY(commands.WorkerRunning());
-        frame.close();  // returns once the run has stopped
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(!closer.blockedByAModalWindow, "the window could not take a close request");
+        QCOMPARE(questions, QStringList{kBackupQuestion});
+        QCOMPARE(closing.count(), 1);
+        QVERIFY(!frame.isVisible());
         QVERIFY(!commands.WorkerRunning());
         window.engine.UnloadBackupFile();
 
+        // Stopped in the middle, with what it wrote whole and indexed.
         CZipEx archive;
         QVERIFY(archive.Open(temp / "target" / "closing.tkw"));
         QVERIFY2(!archive.GetRecoveryReport().recovered, "the index was written");
+        const int items = archive.GetNrOfFiles();
+        QVERIFY2(items >= 5 && items < 50, qPrintable(QString::number(items)));
         QVERIFY(archive.Verify().empty());
         SetLogEnvironment({});
     }
