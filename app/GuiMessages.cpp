@@ -38,6 +38,26 @@ void ShowMessage(const QString& text) {
     }
 }
 
+bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer) {
+    std::fprintf(stderr, "%s\n", question.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (MessageBoxesSwitchedOff() || QApplication::instance() == nullptr) {
+        return unattendedAnswer;
+    }
+    bool yes = false;
+    const auto ask = [&] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Tarnwick"), question,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        yes = box.exec() == QMessageBox::Yes;
+    };
+    if (QThread::currentThread() == QApplication::instance()->thread()) {
+        ask();
+    } else {
+        QMetaObject::invokeMethod(QApplication::instance(), ask, Qt::BlockingQueuedConnection);
+    }
+    return yes;
+}
+
 void InstallGuiErrorReporter() {
     SetErrorReporter([](const std::string& message, int errorCode) {
         QString text = QString::fromStdString(message);

@@ -108,9 +108,14 @@ void CTarnwickApp::CreateMainFrame() {
     m_commands =
         new CCommands(m_engine, *m_mainFrame, *m_host, backupInProgress, restoreInProgress);
     ConnectLogPane(m_mainFrame.get(), m_host);
+    // A close request during a run asks whether to stop it; nobody can answer a script that
+    // switched message boxes off, and its request is taken.
+    m_commands->SetQuestion([frame = m_mainFrame.get()](const QString& question) {
+        return AskYesNo(frame, question, true);
+    });
     connect(m_mainFrame.get(), &CMainFrame::closing, this, &CTarnwickApp::OnClosingMainFrame);
-    connect(m_terminationSignals, &CTerminationSignals::terminationRequested, m_mainFrame.get(),
-            &QWidget::close);
+    connect(m_terminationSignals, &CTerminationSignals::terminationRequested, this,
+            &CTarnwickApp::OnTerminationRequested);
     m_mainFrame->RestoreLayout();
     m_mainFrame->showMaximized();
 }
@@ -118,6 +123,16 @@ void CTarnwickApp::CreateMainFrame() {
 void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile) {
     // On this thread, before the event loop starts, without an extension check.
     m_commands->LoadNow(QFile::decodeName(QByteArray::fromStdString(backupFile.native())));
+}
+
+void CTarnwickApp::OnTerminationRequested() {
+    // The session ends or the process is told to: nobody is asked, the run stops at its next
+    // file, and the window closes with the end lines. A second signal while the run stops finds
+    // the window closed already.
+    m_commands->StopWorker();
+    if (m_mainFrame->isVisible()) {
+        m_mainFrame->close();
+    }
 }
 
 void CTarnwickApp::OnClosingMainFrame() {

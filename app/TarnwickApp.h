@@ -52,6 +52,7 @@ private:
     void CreateMainFrame();
     void LoadCommandLineBackup(const std::filesystem::path& backupFile);
     void OnClosingMainFrame();
+    void OnTerminationRequested();
     void AnnounceReady();
 
     CQtProfileStore m_profileStore;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/TextRules.h"
-
 namespace tkw {
 namespace {
 
@@ -43,7 +41,20 @@ void CollectItems(const Node& node, std::vector<int>& items) {
 }  // namespace
 
 int CompareNodeLabels(std::string_view a, std::string_view b) {
-    return LowerAsciiLetters(a).compare(LowerAsciiLetters(b));
+    // Byte by byte as unsigned values, without a lower-cased copy: the window sorts every node it
+    // adds with this.
+    const auto fold = [](char c) {
+        return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = fold(a[i]);
+        const unsigned char y = fold(b[i]);
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 std::vector<std::string> NodeLabels(std::string_view itemName) {

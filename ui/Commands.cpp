@@ -38,6 +38,7 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
     connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
     connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
     connect(&frame, &CMainFrame::shortcutKeyPressed, this, &CCommands::ShortcutKey);
+    frame.SetCloseGuard([this] { return MayCloseWindow(); });
 }
 
 void CCommands::StartWorker(std::function<void()> work) {
@@ -77,6 +78,22 @@ void CCommands::StopWorker() {
     if (m_worker) {
         loop.exec();
     }
+}
+
+bool CCommands::MayCloseWindow() {
+    QString question;
+    if (m_backupInProgress) {
+        question = QStringLiteral("A backup is running. Do you want to stop it and exit?");
+    } else if (m_restoreInProgress) {
+        question = QStringLiteral("A restore is running. Do you want to stop it and exit?");
+    } else {
+        return true;
+    }
+    if (m_question) {
+        return m_question(question);
+    }
+    return m_host.ShowMessage(question.toStdString(), IEngineHost::Icon::Question,
+                              IEngineHost::Buttons::YesNo) == IEngineHost::Answer::Yes;
 }
 
 void CCommands::NewBackup() {
@@ -158,11 +175,12 @@ void CCommands::OpenBackup() {
             QStringLiteral("Invalid extension, the file must be an Tarnwick file!"));
         return;
     }
-    RunLoad(path);
+    if (const auto file = m_host.NativeChoice(path)) {
+        RunLoad(*file);
+    }
 }
 
-void CCommands::RunLoad(const QString& path) {
-    const std::string file = QFile::encodeName(path).toStdString();
+void CCommands::RunLoad(const std::string& file) {
     StartWorker([this, file] { m_engine.LoadBackupFile(file); });
 }
 
@@ -176,8 +194,8 @@ void CCommands::RunBackup() {
                 std::vector<std::filesystem::path> selection;
                 m_host.RunOnGui([&] {
                     if (m_frame.LocalTree()->IsAnyChecked()) {
-                        for (const QString& path : m_frame.LocalTree()->BuildSelectionList()) {
-                            selection.emplace_back(QFile::encodeName(path).toStdString());
+                        for (const QByteArray& path : m_frame.LocalTree()->BuildSelectionList()) {
+                            selection.emplace_back(path.toStdString());
                         }
                     }
                 });

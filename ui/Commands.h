@@ -5,6 +5,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <string>
 
 namespace tkw {
 
@@ -38,12 +39,22 @@ public:
     // Asks a running worker to stop at its next file and waits for it, keeping the window alive.
     void StopWorker();
 
+    // How a yes-or-no question reaches the user: true for Yes. A message box on the window until
+    // one is set.
+    void SetQuestion(std::function<bool(const QString& question)> ask) {
+        m_question = std::move(ask);
+    }
+    // Whether the window may close now. During a backup or a restore the user is asked whether
+    // to stop it; the window's closing then stops it (StopWorker). Loading and refreshing stop
+    // without a question: they lose nothing.
+    bool MayCloseWindow();
+
 signals:
     void workerFinished();
 
 private:
     void RunGuarded(const std::function<void()>& work);
-    void RunLoad(const QString& path);
+    void RunLoad(const std::string& file);
     // False, after saying why, while a run of that kind is in progress.
     bool NotBusyWithBackup();
     bool NotBusyWithRestore();
@@ -54,6 +65,7 @@ private:
     std::atomic<bool>& m_backupInProgress;
     std::atomic<bool>& m_restoreInProgress;
     QPointer<QThread> m_worker;
+    std::function<bool(const QString& question)> m_question;
 };
 
 // "Invalid extension, the file must be an Tarnwick file!" unless the name ends in .tkw (any case).

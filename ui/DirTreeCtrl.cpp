@@ -3,36 +3,27 @@
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QFile>
 #include <algorithm>
 
 #include "components/utils/FolderEntries.h"
+#include "engine/TreeOrder.h"
 #include "ui/NodeIcons.h"
 
 namespace tkw {
 namespace {
 
-struct Entry {
-    QString path;
-    bool isFolder;
-    bool hidden;
-};
-
 // The entries of a folder; links are never followed, so a link to a folder is listed as a file.
-std::vector<Entry> ReadFolder(const QString& path) {
-    std::vector<Entry> entries;
-    const std::filesystem::path folder = QFile::encodeName(path).toStdString();
-    for (const FolderEntry& entry :
-         ReadFolderEntries(folder).value_or(std::vector<FolderEntry>{})) {
-        entries.push_back(
-            {QFile::decodeName(QByteArray::fromStdString((folder / entry.name).native())),
-             entry.isFolder, entry.name.front() == '.'});
-    }
-    return entries;
+std::vector<FolderEntry> ReadFolder(const QByteArray& path) {
+    return ReadFolderEntries(std::filesystem::path(path.toStdString()))
+        .value_or(std::vector<FolderEntry>{});
 }
 
-QString LastComponent(const QString& path) {
-    return path == QStringLiteral("/") ? path : path.section(u'/', -1);
+QByteArray LastComponent(const QByteArray& path) {
+    return path == "/" ? path : path.mid(path.lastIndexOf('/') + 1);
+}
+
+QByteArray ChildPath(const QByteArray& folder, const std::string& name) {
+    return (folder.endsWith('/') ? folder : folder + '/') + QByteArray::fromStdString(name);
 }
 
 }  // namespace
@@ -46,24 +37,23 @@ bool CDirTreeCtrl::ReloadDrives() {
     clear();
     m_showFiles = true;
     // One root on this system.
-    QTreeWidgetItem* root = InsertPathNode(nullptr, QStringLiteral("/"));
-    if (root != nullptr && HasListableEntry(QStringLiteral("/"))) {
+    QTreeWidgetItem* root = InsertPathNode(nullptr, "/");
+    if (root != nullptr && HasListableEntry("/")) {
         AddPlaceholder(root);
     }
     return true;
 }
 
-QTreeWidgetItem* CDirTreeCtrl::InsertPathNode(QTreeWidgetItem* parent, const QString& path) {
+QTreeWidgetItem* CDirTreeCtrl::InsertPathNode(QTreeWidgetItem* parent, const QByteArray& path) {
     struct stat status {};
-    const bool isFolder =
-        ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
-    return InsertNode(parent, path, isFolder);
+    const bool isFolder = ::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return InsertNode(parent, LastComponent(path), isFolder);
 }
 
-QTreeWidgetItem* CDirTreeCtrl::InsertNode(QTreeWidgetItem* parent, const QString& path,
+QTreeWidgetItem* CDirTreeCtrl::InsertNode(QTreeWidgetItem* parent, const QByteArray& name,
                                           bool isFolder) {
     auto* node = new QTreeWidgetItem();
-    node->setText(0, LastComponent(path));
+    SetNativeName(node, name);
     node->setIcon(0, isFolder ? FolderIcon() : IconForFileName(node->text(0)));
     MakeCheckable(node);
     if (parent == nullptr) {
@@ -80,52 +70,55 @@ void CDirTreeCtrl::AddPlaceholder(QTreeWidgetItem* node) {
     node->addChild(placeholder);
 }
 
-QString CDirTreeCtrl::NodeFullPath(const QTreeWidgetItem* node) const {
-    QStringList parts;
+QByteArray CDirTreeCtrl::NodeFullPath(const QTreeWidgetItem* node) const {
+    std::vector<QByteArray> names;
     for (; node != nullptr; node = node->parent()) {
-        parts.prepend(node->text(0));
+        names.push_back(NativeName(node));
     }
-    QString path = parts.join(u'/');
-    // The top node is "/" itself: "/" + "/" + "home" becomes "/home".
-    path.replace(QStringLiteral("//"), QStringLiteral("/"));
-    while (path.size() > 1 && path.endsWith(u'/')) {
-        path.chop(1);
+    QByteArray path;
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        if (name->isEmpty()) {
+            continue;  // a placeholder
+        }
+        // The top node is "/" itself: "/" and "home" make "/home".
+        path = path.isEmpty() ? *name : ChildPath(path, name->toStdString());
     }
     return path;
 }
 
-bool CDirTreeCtrl::HasListableEntry(const QString& path) {
-    for (const Entry& entry : ReadFolder(path)) {
-        if (entry.isFolder || !entry.hidden) {
+bool CDirTreeCtrl::HasListableEntry(const QByteArray& path) {
+    for (const FolderEntry& entry : ReadFolder(path)) {
+        if (entry.isFolder || entry.name.front() != '.') {
             return true;
         }
     }
     return false;
 }
 
-void CDirTreeCtrl::SortAscendingNoCase(QStringList& paths) {
-    std::stable_sort(paths.begin(), paths.end(),
-                     [](const QString& a, const QString& b) { return CompareNoCase(a, b) < 0; });
+void CDirTreeCtrl::SortAscendingNoCase(std::vector<std::string>& names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return CompareNodeLabels(a, b) < 0;
+    });
 }
 
-void CDirTreeCtrl::ListFolder(QTreeWidgetItem* node, const QString& path) {
-    QStringList folders, files;
-    for (const Entry& entry : ReadFolder(path)) {
-        (entry.isFolder ? folders : files).append(entry.path);
+void CDirTreeCtrl::ListFolder(QTreeWidgetItem* node, const QByteArray& path) {
+    std::vector<std::string> folders, files;
+    for (FolderEntry& entry : ReadFolder(path)) {
+        (entry.isFolder ? folders : files).push_back(std::move(entry.name));
     }
     SortAscendingNoCase(folders);
     setUpdatesEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (const QString& folder : folders) {
-        QTreeWidgetItem* child = InsertNode(node, folder, true);
-        if (child != nullptr && HasListableEntry(folder)) {
+    for (const std::string& folder : folders) {
+        QTreeWidgetItem* child = InsertNode(node, QByteArray::fromStdString(folder), true);
+        if (child != nullptr && HasListableEntry(ChildPath(path, folder))) {
             AddPlaceholder(child);
         }
     }
     if (m_showFiles) {
         SortAscendingNoCase(files);
-        for (const QString& file : files) {
-            InsertNode(node, file, false);
+        for (const std::string& file : files) {
+            InsertNode(node, QByteArray::fromStdString(file), false);
         }
     }
     QApplication::restoreOverrideCursor();

@@ -2,15 +2,14 @@
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QMenu>
 
 namespace tkw {
 namespace {
 
-bool IsFolder(const QString& path) {
+bool IsFolder(const QByteArray& path) {
     struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace
@@ -19,8 +18,8 @@ CDirTreeCtrlEx::CDirTreeCtrlEx(QWidget* parent) : CDirTreeCtrl(parent) {
     setObjectName(QStringLiteral("LocalFoldersTree"));
 }
 
-QStringList CDirTreeCtrlEx::BuildSelectionList() const {
-    QStringList list;
+QList<QByteArray> CDirTreeCtrlEx::BuildSelectionList() const {
+    QList<QByteArray> list;
     for (int i = 0; i < topLevelItemCount(); ++i) {
         std::vector<QTreeWidgetItem*> nodes;
         CollectSubtree(nodes, topLevelItem(i));
@@ -28,7 +27,7 @@ QStringList CDirTreeCtrlEx::BuildSelectionList() const {
             if (!IsChecked(node)) {
                 continue;
             }
-            const QString path = NodeFullPath(node);
+            const QByteArray path = NodeFullPath(node);
             if (list.contains(path)) {
                 continue;
             }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include "ui/DirTreeCtrl.h"
 
@@ -14,9 +15,9 @@ class CDirTreeCtrlEx : public CDirTreeCtrl {
 public:
     explicit CDirTreeCtrlEx(QWidget* parent = nullptr);
 
-    // The full paths of what is ticked: a folder that was never listed as itself, a listed one as
-    // its ticked contents; no path twice.
-    QStringList BuildSelectionList() const;
+    // The full paths of what is ticked, as the file system's bytes: a folder that was never listed
+    // as itself, a listed one as its ticked contents; no path twice.
+    QList<QByteArray> BuildSelectionList() const;
 
     // Check All, Uncheck All, Collapse All, and for a node with children Collapse Only or Expand
     // Only.

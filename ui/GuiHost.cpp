@@ -1,15 +1,17 @@
 #include "ui/GuiHost.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 #include <memory>
 
+#include "components/utils/StringUtils.h"
 #include "dialogs/Prompts.h"
 #include "shell/logger/Logger.h"
 #include "ui/MainFrame.h"
+#include "ui/NativePaths.h"
 #include "ui/NodeIcons.h"
 #include "ui/OutputList.h"
 #include "ui/ProgressDialog.h"
@@ -20,6 +22,14 @@ namespace {
 
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The last component of an item name, shown as text (for its icon).
+QString FileNameOf(std::string_view itemName) {
+    const std::size_t slash = itemName.rfind('/');
+    const std::string_view name =
+        slash == std::string_view::npos ? itemName : itemName.substr(slash + 1);
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
 
 QMessageBox::Icon BoxIcon(IEngineHost::Icon icon) {
@@ -90,8 +100,10 @@ void CGuiHost::RunOnGui(const std::function<void()>& work) {
 void CGuiHost::OpenProgress(std::string_view title, int flags) {
     m_cancelled = false;
     {
+        // Nothing of the previous run's dialog carries over to this one, its caption included.
         std::lock_guard lock(m_pendingMutex);
         m_pendingLine.clear();
+        m_pendingTitle.clear();
         m_hasProgress = false;
     }
     RunOnGui([&] {
@@ -99,6 +111,7 @@ void CGuiHost::OpenProgress(std::string_view title, int flags) {
         m_progress = new CProgressDialog(m_frame, Text(title), flags);
         connect(m_progress, &CProgressDialog::cancelRequested, this,
                 [this] { m_cancelled = true; });
+        m_frame->SetContentsEnabled(false);
         m_progress->show();
     });
 }
@@ -106,7 +119,7 @@ void CGuiHost::OpenProgress(std::string_view title, int flags) {
 void CGuiHost::CloseProgress() {
     RunOnGui([&] {
         delete m_progress;
-        m_frame->setEnabled(true);
+        m_frame->SetContentsEnabled(true);
     });
 }
 
@@ -191,10 +204,25 @@ IEngineHost::FileExistsAnswer CGuiHost::AskFileExists(std::string_view text) {
     return answer;
 }
 
+std::optional<std::string> CGuiHost::NativeChoice(const QString& shown) {
+    auto native = NativePathOf(shown);
+    if (!native) {
+        ShowMessage("More than one file or folder shows as " +
+                        INTRE_GHILIMELE(shown.toStdString()) +
+                        "; rename one of them and choose again!",
+                    Icon::Warning, Buttons::Ok);
+    }
+    return native;
+}
+
 std::string CGuiHost::BrowseForFolder(std::string_view title) {
     std::string folder;
-    RunOnGui(
-        [&] { folder = QFileDialog::getExistingDirectory(nullptr, Text(title)).toStdString(); });
+    RunOnGui([&] {
+        const QString chosen = QFileDialog::getExistingDirectory(nullptr, Text(title));
+        if (!chosen.isEmpty()) {
+            folder = NativeChoice(chosen).value_or(std::string());
+        }
+    });
     return folder;
 }
 
@@ -218,7 +246,7 @@ std::optional<std::string> CGuiHost::AskNewBackupLocation(std::string_view name,
             nullptr, QString(), Text(name),
             QStringLiteral("Tarnwick(") + pattern + QStringLiteral(")"));
         if (!file.isEmpty()) {
-            chosen = file.toStdString();
+            chosen = NativeChoice(file);
         }
     });
     return chosen;
@@ -262,11 +290,12 @@ void CGuiHost::ApplyTreeChanges() {
     for (TreeChange& change : changes) {
         switch (change.kind) {
             case TreeChange::Kind::AddIcon:
-                tree->AppendImage(IconForFileName(QFileInfo(change.text).fileName()));
+                tree->AppendImage(IconForFileName(FileNameOf(change.itemName)));
                 break;
             case TreeChange::Kind::AddPath:
                 m_nodes.resize(std::max<std::size_t>(m_nodes.size(), change.node + 1), nullptr);
-                m_nodes[change.node] = tree->AddItemPath(change.text, change.number, change.number);
+                m_nodes[change.node] =
+                    tree->AddItemPath(change.itemName, change.number, change.number);
                 break;
             case TreeChange::Kind::SetData:
                 if (change.node < m_nodes.size() && m_nodes[change.node] != nullptr) {
@@ -279,7 +308,7 @@ void CGuiHost::ApplyTreeChanges() {
 }
 
 std::optional<int> CGuiHost::AppendItemIcon(std::string_view itemName) {
-    QueueTreeChange({TreeChange::Kind::AddIcon, Text(itemName)});
+    QueueTreeChange({TreeChange::Kind::AddIcon, std::string(itemName)});
     return m_nextImage++;
 }
 
@@ -289,12 +318,12 @@ int CGuiHost::LastImagePosition() {
 
 IEngineHost::NodeId CGuiHost::AddItemPath(std::string_view itemName, int image, int) {
     const NodeId node = m_nextNode++;
-    QueueTreeChange({TreeChange::Kind::AddPath, Text(itemName), image, node});
+    QueueTreeChange({TreeChange::Kind::AddPath, std::string(itemName), image, node});
     return node;
 }
 
 void CGuiHost::SetItemData(NodeId node, int itemIndex) {
-    QueueTreeChange({TreeChange::Kind::SetData, QString(), itemIndex, node});
+    QueueTreeChange({TreeChange::Kind::SetData, std::string(), itemIndex, node});
 }
 
 void CGuiHost::ResetTree() {

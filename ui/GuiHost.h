@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class QTreeWidgetItem;
@@ -34,6 +35,9 @@ public:
     // is not open yet (the window closes while a run starts). Cleared when the next one starts.
     void RequestStop() { m_stopRequested = true; }
     void ClearStop() { m_stopRequested = false; }
+    // The file system's bytes for a path a file dialog gave back (NativePathOf); when they cannot
+    // be told the user is told why, and the choice counts as cancelled. On the GUI thread.
+    std::optional<std::string> NativeChoice(const QString& shown);
 
     void OpenProgress(std::string_view title, int flags) override;
     void CloseProgress() override;
@@ -61,7 +65,7 @@ public:
 private:
     struct TreeChange {
         enum class Kind { AddIcon, AddPath, SetData } kind;
-        QString text;
+        std::string itemName;  // the archive's bytes
         int number = 0;
         NodeId node = 0;
     };

@@ -255,7 +255,23 @@ void CMainFrame::SaveLayout() {
     WriteLayoutValue(kStateKey, saveState());
 }
 
+void CMainFrame::SetContentsEnabled(bool enabled) {
+    menuBar()->setEnabled(enabled);
+    centralWidget()->setEnabled(enabled);
+    statusBar()->setEnabled(enabled);
+    for (QToolBar* bar : findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+        bar->setEnabled(enabled);
+    }
+    for (QDockWidget* pane : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
+        pane->setEnabled(enabled);
+    }
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
     emit closing();
     SaveLayout();
     QMainWindow::closeEvent(event);

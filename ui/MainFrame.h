@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -34,6 +35,14 @@ public:
     unsigned ApplicationLook() const { return m_applicationLook; }
     void SetApplicationLook(unsigned command);
 
+    // Asked when the window is to close (its close box, the window manager, Exit); false keeps
+    // the window open.
+    void SetCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+    // Menus, toolbar and panes, all that the user works with. While a run's progress dialog is up
+    // they are disabled instead of the whole window being blocked, so that a close request still
+    // reaches the window.
+    void SetContentsEnabled(bool enabled);
+
 signals:
     void closing();
     // Ctrl+Shift with N, O, B, R or P.
@@ -65,6 +74,7 @@ private:
     QAction* m_refreshAction = nullptr;
     QList<QAction*> m_lookActions;
     unsigned m_applicationLook = 216;
+    std::function<bool()> m_closeGuard;
 };
 
 }  // namespace tkw

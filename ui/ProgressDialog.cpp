@@ -16,7 +16,6 @@ CProgressDialog::CProgressDialog(QWidget* parent, const QString& title, int flag
       m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
     setObjectName(QStringLiteral("ProgressDialog"));
     setWindowTitle(title);
-    setWindowModality(Qt::WindowModal);
     setMinimumWidth(480);
     m_label->setMinimumWidth(440);
     m_bar->setVisible(flags != IEngineHost::kProgressBackup && flags != IEngineHost::kProgressWait);

@@ -10,7 +10,9 @@ namespace tkw {
 
 // The progress dialog of a run: a title, one line of text shortened in the middle to fit, an
 // optional progress bar and a Cancel button. Cancel (the button, Escape or the close box) only
-// says so through cancelRequested; the host turns that into the flag the worker reads.
+// says so through cancelRequested; the host turns that into the flag the worker reads. It is not
+// modal: a modal dialog would keep the window manager's close requests from the main window, so
+// the host disables the main window's contents instead.
 class CProgressDialog : public QDialog {
     Q_OBJECT
 public:

@@ -1,9 +1,11 @@
 #include "ui/TreeCtrlBase.h"
 
+#include <QFile>
 #include <QMenu>
 #include <QMouseEvent>
 
 #include "components/utils/StringUtils.h"
+#include "engine/TreeOrder.h"
 
 namespace tkw {
 
@@ -41,16 +43,18 @@ void CTreeCtrlBase::ShowContextMenu(const QPoint& position) {
     delete menu;
 }
 
-int CTreeCtrlBase::CompareNoCase(const QString& a, const QString& b) {
-    const auto fold = [](QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; };
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar x = fold(a[i]), y = fold(b[i]);
-        if (x != y) {
-            return x < y ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+QByteArray CTreeCtrlBase::NativeName(const QTreeWidgetItem* node) {
+    return node->data(0, kNativeNameRole).toByteArray();
+}
+
+void CTreeCtrlBase::SetNativeName(QTreeWidgetItem* node, const QByteArray& name) {
+    node->setData(0, kNativeNameRole, name);
+    node->setText(0, QFile::decodeName(name));
+}
+
+int CTreeCtrlBase::CompareNativeNames(const QByteArray& a, const QByteArray& b) {
+    return CompareNodeLabels({a.constData(), static_cast<std::size_t>(a.size())},
+                             {b.constData(), static_cast<std::size_t>(b.size())});
 }
 
 void CTreeCtrlBase::MakeCheckable(QTreeWidgetItem* node) {

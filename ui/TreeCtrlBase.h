@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QTreeWidget>
 
 class QMenu;
@@ -29,9 +30,14 @@ public:
     void ExpandAll();
     void CollapseAll();
 
-    // The trees' alphabetical order: the letters A to Z fold to a to z, every other character
-    // compares by its code unit. Negative, zero or positive.
-    static int CompareNoCase(const QString& a, const QString& b);
+    // A node's name as the file system's or the archive's bytes, which need not be UTF-8 and so
+    // need not survive the text shown for it. Paths and the order of siblings come from these.
+    static QByteArray NativeName(const QTreeWidgetItem* node);
+    // Keeps the bytes with the node and shows them decoded.
+    static void SetNativeName(QTreeWidgetItem* node, const QByteArray& name);
+    // The order of siblings by their native names: the engine's, so that the window and the
+    // command-line tool list items alike.
+    static int CompareNativeNames(const QByteArray& a, const QByteArray& b);
 
     // The right-button menu for a node (or none); the caller owns it.
     virtual QMenu* CreateContextMenu(QTreeWidgetItem* node) = 0;
@@ -54,6 +60,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    static constexpr int kNativeNameRole = Qt::UserRole + 1;
+
     void ApplyToAll(Action action);
     void ShowContextMenu(const QPoint& position);
     void SpreadAfterClick(QTreeWidgetItem* node, Qt::CheckState before);

@@ -7,25 +7,19 @@
 #include "ui/NodeIcons.h"
 
 namespace tkw {
-namespace {
-
-QStringList LabelsOf(const QString& path) {
-    QStringList labels;
-    for (const std::string& label : NodeLabels(path.toStdString())) {
-        labels.append(QString::fromStdString(label));
-    }
-    return labels;
-}
-
-}  // namespace
 
 CTreeCtrlLoaded::CTreeCtrlLoaded(QWidget* parent) : CTreeCtrlBase(parent) {
     setObjectName(QStringLiteral("LoadedBackupTree"));
     m_images.append(FolderIcon());
 }
 
-QString CTreeCtrlLoaded::Key(const QStringList& labels) {
-    return labels.join(QChar(0));  // no label holds a NUL
+std::string CTreeCtrlLoaded::Key(const std::vector<std::string>& labels) {
+    std::string key;
+    for (const std::string& label : labels) {
+        key += label;
+        key += '\0';  // no label holds a NUL
+    }
+    return key;
 }
 
 int CTreeCtrlLoaded::ItemData(const QTreeWidgetItem* node) {
@@ -48,10 +42,11 @@ void CTreeCtrlLoaded::ResetAll() {
     emit nodesChanged();
 }
 
-QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const QString& text,
+QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const std::string& label,
                                                int image) {
+    const QByteArray name = QByteArray::fromStdString(label);
     auto* node = new QTreeWidgetItem();
-    node->setText(0, text);
+    SetNativeName(node, name);
     node->setIcon(0, m_images.value(image, m_images.front()));
     MakeCheckable(node);
     SetItemData(node, 0);
@@ -62,7 +57,7 @@ QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const QS
     while (low < high) {
         const int middle = (low + high) / 2;
         const QTreeWidgetItem* sibling = parent ? parent->child(middle) : topLevelItem(middle);
-        if (CompareNoCase(text, sibling->text(0)) < 0) {
+        if (CompareNativeNames(name, NativeName(sibling)) < 0) {
             high = middle;
         } else {
             low = middle + 1;
@@ -77,11 +72,11 @@ QTreeWidgetItem* CTreeCtrlLoaded::InsertSorted(QTreeWidgetItem* parent, const QS
     return node;
 }
 
-QTreeWidgetItem* CTreeCtrlLoaded::EnsureFolderPath(const QStringList& labels) {
+QTreeWidgetItem* CTreeCtrlLoaded::EnsureFolderPath(const std::vector<std::string>& labels) {
     QTreeWidgetItem* parent = nullptr;
-    QStringList prefix;
-    for (const QString& label : labels) {
-        prefix.append(label);
+    std::vector<std::string> prefix;
+    for (const std::string& label : labels) {
+        prefix.push_back(label);
         QTreeWidgetItem*& node = m_byPath[Key(prefix)];
         if (node == nullptr) {
             node = InsertSorted(parent, label, 0);
@@ -91,33 +86,35 @@ QTreeWidgetItem* CTreeCtrlLoaded::EnsureFolderPath(const QStringList& labels) {
     return parent;
 }
 
-QTreeWidgetItem* CTreeCtrlLoaded::AddItemPath(const QString& path, int image, int) {
-    const QStringList labels = LabelsOf(path);
-    if (labels.isEmpty()) {
+QTreeWidgetItem* CTreeCtrlLoaded::AddItemPath(std::string_view itemName, int image, int) {
+    const std::vector<std::string> labels = NodeLabels(itemName);
+    if (labels.empty()) {
         return nullptr;
     }
-    if (QTreeWidgetItem* existing = m_byPath.value(Key(labels))) {
-        return existing;
+    const std::string key = Key(labels);
+    if (const auto existing = m_byPath.find(key); existing != m_byPath.end()) {
+        return existing->second;
     }
     const bool wasEmpty = topLevelItemCount() == 0;
-    QTreeWidgetItem* parent = EnsureFolderPath(labels.mid(0, labels.size() - 1));
+    QTreeWidgetItem* parent = EnsureFolderPath({labels.begin(), labels.end() - 1});
     QTreeWidgetItem* node = InsertSorted(parent, labels.back(), image);
-    m_byPath.insert(Key(labels), node);
+    m_byPath.emplace(key, node);
     if (wasEmpty) {
         emit nodesChanged();  // the view shows the tree from now on
     }
     return node;
 }
 
-QTreeWidgetItem* CTreeCtrlLoaded::FindItemByPath(const QString& path) const {
-    return m_byPath.value(Key(LabelsOf(path)));
+QTreeWidgetItem* CTreeCtrlLoaded::FindItemByPath(std::string_view itemName) const {
+    const auto found = m_byPath.find(Key(NodeLabels(itemName)));
+    return found == m_byPath.end() ? nullptr : found->second;
 }
 
-QString CTreeCtrlLoaded::GetItemPath(const QTreeWidgetItem* node) const {
-    QString path = node->text(0);
+std::string CTreeCtrlLoaded::GetItemPath(const QTreeWidgetItem* node) const {
+    std::string path = NativeName(node).toStdString();
     for (const QTreeWidgetItem* parent = node->parent(); parent; parent = parent->parent()) {
-        const QString text = parent->text(0);
-        path = (text == QStringLiteral("/") ? QString() : text) + u'/' + path;
+        const std::string name = NativeName(parent).toStdString();
+        path = (name == "/" ? std::string() : name) + '/' + path;
     }
     return path;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QHash>
 #include <QIcon>
 #include <QList>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/TreeCtrlBase.h"
@@ -19,13 +21,13 @@ class CTreeCtrlLoaded : public CTreeCtrlBase {
 public:
     explicit CTreeCtrlLoaded(QWidget* parent = nullptr);
 
-    // The node for an item name, made (with its folders) when missing; an existing node is
-    // returned unchanged.
-    QTreeWidgetItem* AddItemPath(const QString& path, int image, int selectedImage);
-    QTreeWidgetItem* FindItemByPath(const QString& path) const;
-    QString GetItemPath(const QTreeWidgetItem* node) const;
+    // The node for an item name (the archive's bytes), made (with its folders) when missing; an
+    // existing node is returned unchanged.
+    QTreeWidgetItem* AddItemPath(std::string_view itemName, int image, int selectedImage);
+    QTreeWidgetItem* FindItemByPath(std::string_view itemName) const;
+    std::string GetItemPath(const QTreeWidgetItem* node) const;
     // The folder node for a folder path (made when missing); nullptr for the top level.
-    QTreeWidgetItem* EnsureFolderPath(const QStringList& labels);
+    QTreeWidgetItem* EnsureFolderPath(const std::vector<std::string>& labels);
     // The archive indexes of the ticked file nodes, in tree order.
     std::vector<int> GetCheckedItemIndexes() const;
 
@@ -46,11 +48,11 @@ signals:
     void nodesChanged();
 
 private:
-    QTreeWidgetItem* InsertSorted(QTreeWidgetItem* parent, const QString& text, int image);
-    static QString Key(const QStringList& labels);
+    QTreeWidgetItem* InsertSorted(QTreeWidgetItem* parent, const std::string& label, int image);
+    static std::string Key(const std::vector<std::string>& labels);
 
     QList<QIcon> m_images;
-    QHash<QString, QTreeWidgetItem*> m_byPath;  // the lookup by path, instead of a walk
+    std::unordered_map<std::string, QTreeWidgetItem*> m_byPath;  // the lookup by path, not a walk
 };
 
 // The client area: the loaded-backup tree, or the words "Backup files zone" while it is empty.

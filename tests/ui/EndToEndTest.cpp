@@ -1,10 +1,14 @@
 // A whole backup and restore through the window's commands, the prompts answered as a user would.
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <future>
 
 #include "dialogs/Prompts.h"
 #include "engine/BackupRestoreManager.h"
@@ -18,6 +22,7 @@
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
 #include "ui/OutputList.h"
+#include "ui/ProgressDialog.h"
 #include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
@@ -26,7 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Answers every modal dialog that opens: OK on prompts and status dialogs, remembering what each
-// said.
+// said; a file dialog picks `fileToChoose`.
 class DialogAnswerer : public QObject {
 public:
     DialogAnswerer() {
@@ -34,6 +39,7 @@ public:
         m_timer.start(10);
     }
     QStringList seen;
+    QString fileToChoose;
 
 private:
     void AnswerOpenDialog() {
@@ -51,10 +57,89 @@ private:
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen.append(box->text());
             box->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            files->selectFile(fileToChoose);
+            static_cast<QDialog*>(files)->accept();  // QFileDialog's own is not public
         }
     }
     QTimer m_timer;
 };
+
+// Every caption each progress dialog showed, one list per dialog, in the order they opened.
+class ProgressCaptions : public QObject {
+public:
+    ProgressCaptions() { qApp->installEventFilter(this); }
+    ~ProgressCaptions() override { qApp->removeEventFilter(this); }
+    QList<QStringList> dialogs;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = qobject_cast<CProgressDialog*>(watched);
+        if (event->type() == QEvent::Show && dialog && !dialog->property("recorded").toBool()) {
+            dialog->setProperty("recorded", true);
+            dialogs.append({dialog->windowTitle()});
+            const qsizetype index = dialogs.size() - 1;
+            connect(dialog, &QWidget::windowTitleChanged, this,
+                    [this, index](const QString& title) { dialogs[index].append(title); });
+        }
+        return false;
+    }
+};
+
+// Asks the window to close, as its close box does, once a run has logged `lines` lines of files
+// that succeeded. The run waits until the window has taken the request, so that it cannot go on to
+// its end meanwhile.
+class CloseDuringRun {
+public:
+    CloseDuringRun(CMainFrame& frame, int lines) {
+        m_previous = SetLogSink([this, &frame, lines](const std::string& entry) {
+            m_previous(entry);
+            if (entry.find(" Succeeded--File ") == std::string::npos || ++m_succeeded != lines) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                &frame,
+                [this, &frame] {
+                    blockedByAModalWindow = QGuiApplication::modalWindow() != nullptr;
+                    // Runs once the request was refused, or once the window waits for the run
+                    // to stop.
+                    QTimer::singleShot(0, &frame, [this] { m_taken.set_value(); });
+                    frame.close();
+                },
+                Qt::QueuedConnection);
+            m_taken.get_future().wait();
+        });
+    }
+    ~CloseDuringRun() { SetLogSink(m_previous); }
+
+    // Whether a modal window was up when the request came, which keeps a window manager's close
+    // request from the window.
+    bool blockedByAModalWindow = true;
+
+private:
+    LogSink m_previous;
+    std::atomic<int> m_succeeded{0};
+    std::promise<void> m_taken;
+};
+
+// A folder of `count` small files.
+void MakeFiles(const fs::path& folder, int count) {
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        test::WriteFileBytes(folder / ("f" + std::to_string(i)), std::string(20000, 'x'));
+    }
+}
+
+int CountFiles(const fs::path& folder) {
+    return fs::exists(folder) ? static_cast<int>(std::distance(fs::directory_iterator(folder),
+                                                               fs::directory_iterator()))
+                              : 0;
+}
+
+const QString kBackupQuestion =
+    QStringLiteral("A backup is running. Do you want to stop it and exit?");
+const QString kRestoreQuestion =
+    QStringLiteral("A restore is running. Do you want to stop it and exit?");
 
 }  // namespace
 
@@ -122,14 +207,94 @@ private slots:
         SetLogEnvironment({});
     }
 
-    void closingTheWindowDuringABackupKeepsTheArchiveWhole() {
+    void aFolderNamedWithBytesThatAreNotUtf8IsBackedUpUnderThoseBytes() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        const std::string name = "caf\xE9";  // Latin-1, not UTF-8
+        fs::create_directories(temp / "src" / name);
+        test::WriteFileBytes(temp / "src" / name / "menu.txt", "soup");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "bytes");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.show();
+        DialogAnswerer answerer;
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        QTreeWidgetItem* src = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(src);
+        src->setExpanded(true);
+        QTreeWidgetItem* cafe =
+            test::ChildNamed(src, QFile::decodeName(QByteArray::fromStdString(name)));
+        QVERIFY(cafe);
+        cafe->setCheckState(0, Qt::Checked);
+
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        window.engine.UnloadBackupFile();
+        CZipEx archive;
+        QVERIFY(archive.Open(temp / "target" / "bytes.tkw"));
+        QCOMPARE(archive.GetNrOfFiles(), 1);
+        QCOMPARE(archive.GetItemFileName(0), (temp / "src" / name / "menu.txt").native());
+        QVERIFY(archive.Verify().empty());
+        SetLogEnvironment({});
+    }
+
+    void eachRunsProgressDialogShowsItsOwnCaption() {
         test::TestProfile profile;
         test::TempDir temp;
         SetLogEnvironment({temp / "logs", nullptr});
         fs::create_directories(temp / "src");
-        for (int i = 0; i < 50; ++i) {
-            test::WriteFileBytes(temp / "src" / ("f" + std::to_string(i)), std::string(20000, 'x'));
-        }
+        test::WriteFileBytes(temp / "src" / "a.txt", "alpha");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "first");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.show();
+        DialogAnswerer answerer;
+        ProgressCaptions captions;
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
+        node->setCheckState(0, Qt::Checked);
+
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        answerer.fileToChoose = QString::fromStdString((temp / "target" / "first.tkw").native());
+        emit frame.openBackupRequested();
+        QVERIFY(finished.wait(60000));
+        WriteProfileString(profile::kBackupFilename, "second");
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        fs::remove_all(temp / "src");
+        frame.LoadedTree()->CheckAll();
+        emit frame.runRestoreRequested();
+        QVERIFY(finished.wait(60000));
+
+        QVERIFY(answerer.seen.contains(
+            QStringLiteral("Restore succeeded!|0 overwritten files\n0 skipped files\n1 succeeded "
+                           "files\n0 failed files")));
+        const QString backup = QStringLiteral("Running backup ...");
+        QCOMPARE(captions.dialogs,
+                 (QList<QStringList>{{backup},
+                                     {QStringLiteral("Loading backup ..."),
+                                      QStringLiteral("Searching in backup file ...")},
+                                     {backup},
+                                     {QStringLiteral("Running restore ...")}}));
+        SetLogEnvironment({});
+    }
+
+    void closingTheWindowDuringABackupKeepsTheArchiveWhole() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        MakeFiles(temp / "src", 50);
         WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
         WriteProfileString(profile::kBackupFilename, "closing");
         WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
@@ -140,22 +305,93 @@ private slots:
         CCommands& commands = *window.commands;
         // As the application does when its window closes.
         connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        QStringList questions;
+        commands.SetQuestion([&](const QString& question) {
+            questions.append(question);
+            return true;
+        });
         DialogAnswerer answerer;
         frame.show();
         QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
         QVERIFY(node);
         node->setCheckState(0, Qt::Checked);
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+        QSignalSpy closing(&frame, &CMainFrame::closing);
+        CloseDuringRun closer(frame, 5);
 
         emit frame.runBackupRequested();
-        QVERIFY(commands.WorkerRunning());
-        frame.close();  // returns once the run has stopped
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(!closer.blockedByAModalWindow, "the window could not take a close request");
+        QCOMPARE(questions, QStringList{kBackupQuestion});
+        QCOMPARE(closing.count(), 1);
+        QVERIFY(!frame.isVisible());
         QVERIFY(!commands.WorkerRunning());
         window.engine.UnloadBackupFile();
 
+        // Stopped in the middle, with what it wrote whole and indexed.
         CZipEx archive;
         QVERIFY(archive.Open(temp / "target" / "closing.tkw"));
         QVERIFY2(!archive.GetRecoveryReport().recovered, "the index was written");
+        const int items = archive.GetNrOfFiles();
+        QVERIFY2(items >= 5 && items < 50, qPrintable(QString::number(items)));
         QVERIFY(archive.Verify().empty());
+        SetLogEnvironment({});
+    }
+
+    void aCloseRequestDuringARunIsAskedAbout() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        MakeFiles(temp / "src", 50);
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "asked");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+        fs::create_directories(temp / "target");
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        CCommands& commands = *window.commands;
+        connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
+        QStringList questions;
+        bool answer = false;
+        commands.SetQuestion([&](const QString& question) {
+            questions.append(question);
+            return answer;
+        });
+        DialogAnswerer answerer;
+        frame.show();
+        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
+        QVERIFY(node);
+        node->setCheckState(0, Qt::Checked);
+        QSignalSpy finished(&commands, &CCommands::workerFinished);
+        QSignalSpy closing(&frame, &CMainFrame::closing);
+
+        // No: the backup runs to its end and the window stays.
+        {
+            CloseDuringRun closer(frame, 5);
+            emit frame.runBackupRequested();
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(questions, QStringList{kBackupQuestion});
+        QVERIFY(answerer.seen.contains(QStringLiteral(
+            "Backup succeeded!|50 items were added to the backup\n0 deleted\n0 skipped ")));
+        QCOMPARE(closing.count(), 0);
+        QVERIFY(frame.isVisible());
+
+        // Yes during a restore: it stops at its next file and the window closes.
+        answer = true;
+        fs::remove_all(temp / "src");
+        frame.LoadedTree()->CheckAll();
+        {
+            CloseDuringRun closer(frame, 5);
+            emit frame.runRestoreRequested();
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(questions, (QStringList{kBackupQuestion, kRestoreQuestion}));
+        QCOMPARE(closing.count(), 1);
+        QVERIFY(!frame.isVisible());
+        const int restored = CountFiles(temp / "src");
+        QVERIFY2(restored >= 5 && restored < 50, qPrintable(QString::number(restored)));
         SetLogEnvironment({});
     }
 };

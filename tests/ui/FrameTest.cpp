@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <QCalendarWidget>
 #include "components/utils/ReportError.h"
@@ -20,7 +21,9 @@
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
+#include "ui/OutputList.h"
 #include "ui/ProgressDialog.h"
+#include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
 
@@ -67,6 +70,26 @@ private slots:
             QVERIFY(window.host->HasUserCancelled());
             QVERIFY2(dialog->isVisible(), "the dialog stays until the run closes it");
             window.host->CloseProgress();
+        }
+    }
+
+    void aRunDisablesWhatIsInTheWindowButNotTheWindow() {
+        test::TestProfile profile;
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.show();
+        const QList<QWidget*> contents = {frame.menuBar(), frame.findChild<QToolBar*>(),
+                                          frame.LocalTree(), frame.LoadedTree(),
+                                          frame.OutputList()};
+        window.host->OpenProgress("Running backup ...", IEngineHost::kProgressBackup);
+        QVERIFY2(QGuiApplication::modalWindow() == nullptr, "a close request reaches the window");
+        QVERIFY(frame.isEnabled());
+        for (QWidget* widget : contents) {
+            QVERIFY2(!widget->isEnabled(), qPrintable(widget->objectName()));
+        }
+        window.host->CloseProgress();
+        for (QWidget* widget : contents) {
+            QVERIFY2(widget->isEnabled(), qPrintable(widget->objectName()));
         }
     }
 

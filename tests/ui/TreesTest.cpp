@@ -5,6 +5,7 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 
+#include "engine/TreeOrder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WindowHarness.h"
 #include "ui/DirTreeCtrlEx.h"
@@ -82,7 +83,33 @@ private slots:
         // A placeholder until expanded.
         QCOMPARE(ChildNamed(folder, QStringLiteral("A"))->childCount(), 1);
         QCOMPARE(tree.NodeFullPath(ChildNamed(folder, QStringLiteral("z.txt"))),
-                 QString::fromStdString((temp / "z.txt").native()));
+                 QByteArray::fromStdString((temp / "z.txt").native()));
+    }
+
+    void namesThatAreNotUtf8KeepTheirBytesThoughTheyShowAlike() {
+        test::TempDir temp;
+        // Latin-1 names: both show as "caf" and a replacement character.
+        for (const char* name : {"caf\xE9/menu", "caf\xE8/menu", "caf\xC3\xA9/menu"}) {
+            Make(temp, name);
+        }
+        CDirTreeCtrlEx tree;
+        QTreeWidgetItem* folder = OpenFolder(tree, temp);
+        QVERIFY(folder);
+        QCOMPARE(folder->childCount(), 3);
+        const QByteArray base = QByteArray::fromStdString(temp.path().native()) + '/';
+        // In the order of the bytes, as everywhere else.
+        const QList<QByteArray> names = {"caf\xC3\xA9", "caf\xE8", "caf\xE9"};
+        for (int i = 0; i < 3; ++i) {
+            QTreeWidgetItem* node = folder->child(i);
+            QCOMPARE(CTreeCtrlBase::NativeName(node), names[i]);
+            QCOMPARE(tree.NodeFullPath(node), base + names[i]);
+            node->setExpanded(true);
+            QCOMPARE(tree.NodeFullPath(node->child(0)), base + names[i] + "/menu");
+        }
+        QCOMPARE(folder->child(1)->text(0), folder->child(2)->text(0));
+        folder->child(2)->setCheckState(0, Qt::Checked);
+        folder->child(2)->child(0)->setCheckState(0, Qt::Checked);
+        QCOMPARE(tree.BuildSelectionList(), QList<QByteArray>{base + "caf\xE9/menu"});
     }
 
     void theSelectionListFollowsWhatWasListed() {
@@ -95,24 +122,23 @@ private slots:
         tree.show();
         QTreeWidgetItem* folder = OpenFolder(tree, temp);
         QTreeWidgetItem* data = ChildNamed(folder, QStringLiteral("data"));
-        const QString dataPath = QString::fromStdString((temp / "data").native());
+        const QByteArray dataPath = QByteArray::fromStdString((temp / "data").native());
 
         // A folder never listed stands for itself.
         ClickCheckBox(&tree, data);
         QVERIFY(CTreeCtrlBase::IsChecked(data));
-        QCOMPARE(tree.BuildSelectionList(), QStringList{dataPath});
+        QCOMPARE(tree.BuildSelectionList(), QList<QByteArray>{dataPath});
 
         // Listed, its ticked children stand for it.
         data->setExpanded(true);
         QCOMPARE(tree.BuildSelectionList(),
-                 (QStringList{dataPath + QStringLiteral("/sub"), dataPath + QStringLiteral("/one"),
-                              dataPath + QStringLiteral("/two")}));
+                 (QList<QByteArray>{dataPath + "/sub", dataPath + "/one", dataPath + "/two"}));
 
         // Unticking one file leaves it out; the folder stays ticked.
         ClickCheckBox(&tree, ChildNamed(data, QStringLiteral("one")));
         QVERIFY(CTreeCtrlBase::IsChecked(data));
-        QCOMPARE(tree.BuildSelectionList(), (QStringList{dataPath + QStringLiteral("/sub"),
-                                                         dataPath + QStringLiteral("/two")}));
+        QCOMPARE(tree.BuildSelectionList(),
+                 (QList<QByteArray>{dataPath + "/sub", dataPath + "/two"}));
     }
 
     void aClickSpreadsTicksButTheSpaceBarDoesNot() {
@@ -133,7 +159,7 @@ private slots:
             QVERIFY2(CTreeCtrlBase::IsChecked(node), qPrintable(node->text(0)));
         }
         QCOMPARE(tree.BuildSelectionList(),
-                 QStringList{QString::fromStdString((temp / "deep/er/file").native())});
+                 QList<QByteArray>{QByteArray::fromStdString((temp / "deep/er/file").native())});
 
         ClickCheckBox(&tree, file);
         QVERIFY(!CTreeCtrlBase::IsChecked(file));
@@ -151,8 +177,7 @@ private slots:
     void theLoadedTreeSortsAndKeepsOneNodePerName() {
         CTreeCtrlLoaded tree;
         const auto add = [&](const char* name, int index) {
-            QTreeWidgetItem* node =
-                tree.AddItemPath(QString::fromLatin1(name), tree.AppendImage({}), 0);
+            QTreeWidgetItem* node = tree.AddItemPath(name, tree.AppendImage({}), 0);
             CTreeCtrlLoaded::SetItemData(node, index);
             return node;
         };
@@ -165,9 +190,8 @@ private slots:
         QTreeWidgetItem* data = tree.topLevelItem(0)->child(0);
         QCOMPARE(ChildTexts(data), (QStringList{QStringLiteral("A"), QStringLiteral("a"),
                                                 QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
-        QCOMPARE(tree.GetItemPath(first), QStringLiteral("/data/c.txt"));
-        QCOMPARE(tree.FindItemByPath(QStringLiteral("/data/a/x.txt"))->text(0),
-                 QStringLiteral("x.txt"));
+        QCOMPARE(tree.GetItemPath(first), std::string("/data/c.txt"));
+        QCOMPARE(tree.FindItemByPath("/data/a/x.txt")->text(0), QStringLiteral("x.txt"));
 
         // Ticking everything gives the file nodes in tree order; a name added twice has its later
         // index.
@@ -180,9 +204,33 @@ private slots:
         QVERIFY(tree.GetCheckedItemIndexes() == std::vector<int>{});
     }
 
+    void theLoadedTreeOrdersItsNodesAsTheCommandLineToolDoes() {
+        // Beyond U+FFFF and from U+E000 to U+FFFF, UTF-16 units and UTF-8 bytes sort differently.
+        const std::vector<std::string> names = {
+            "/d/\xF0\x9F\x98\x80.txt",  // U+1F600
+            "/d/\xEF\xBC\xA1.txt",      // U+FF21
+            "/d/\xEE\x80\x80",          // U+E000
+            "/d/\xF0\x90\x80\x80/x",    // U+10000, a folder
+            "/d/B.txt",
+            "/d/a.txt",
+            "/d/\xC3\xA9.txt",  // U+00E9
+            "/d/Z/y",
+            "/d/caf\xE9",  // not UTF-8: shown as the next one is, yet another item
+            "/d/caf\xE8",
+        };
+        CTreeCtrlLoaded tree;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            QTreeWidgetItem* node = tree.AddItemPath(names[i], 0, 0);
+            CTreeCtrlLoaded::SetItemData(node, static_cast<int>(i));
+        }
+        tree.CheckAll();
+        QCOMPARE(tree.GetCheckedItemIndexes(), ItemsInTreeOrder(names));
+        QCOMPARE(tree.GetItemPath(tree.FindItemByPath(names.back())), names.back());
+    }
+
     void menusOfferExpandOnlyForFolders() {
         CTreeCtrlLoaded tree;
-        tree.AddItemPath(QStringLiteral("/Photos/a.jpg"), 0, 0);
+        tree.AddItemPath("/Photos/a.jpg", 0, 0);
         QTreeWidgetItem* photos = tree.topLevelItem(0)->child(0);
         std::unique_ptr<QMenu> folderMenu(tree.CreateContextMenu(photos));
         QCOMPARE(folderMenu->actions().last()->text(), QStringLiteral("Expand Only \"Photos\""));
