@@ -1,6 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
@@ -16,7 +17,7 @@ PACKAGES := cmake make g++ pkg-config git \
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-sanitize fuzz bench format format-check clean
+.PHONY: all deps build run test test-sanitize test-tsan fuzz bench format format-check clean
 
 all: build
 
@@ -51,6 +52,12 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 900
 
+# The tests whose code runs threads, built with ThreadSanitizer: only those programs are built.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_TSAN=ON -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_WERROR=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target threaded_tests
+	cd $(TSAN_BUILD) && ctest -j $(JOBS) -L threads --output-on-failure --timeout 900
+
 # The archive reader fed with libFuzzer's inputs for FUZZ_SECONDS, starting from valid archives.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON -DTARNWICK_WERROR=ON
@@ -70,4 +77,4 @@ format-check:
 	clang-format --dry-run --Werror $(SOURCES)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -27,6 +27,16 @@ if(TARNWICK_SANITIZE)
     add_compile_options(${_san})
     add_link_options(${_san})
 endif()
+# ThreadSanitizer for the tests that run threads (`make test-tsan`); it cannot share a process
+# with AddressSanitizer.
+if(TARNWICK_TSAN)
+    if(TARNWICK_SANITIZE)
+        message(FATAL_ERROR "TARNWICK_TSAN and TARNWICK_SANITIZE need separate builds")
+    endif()
+    set(_tsan -fsanitize=thread -fno-omit-frame-pointer)
+    add_compile_options(${_tsan})
+    add_link_options(${_tsan})
+endif()
 
 # Build-time facts about the program: company, product and version, compiled in.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/BuildInfo.h.in ${PROJECT_BINARY_DIR}/generated/BuildInfo.h @ONLY)
