@@ -21,6 +21,9 @@
 namespace tkw {
 
 CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt has taken out the options that are its own; what is left keeps its bytes, which a file
+    // name that is not UTF-8 needs.
+    m_arguments.assign(argv, argv + argc);
     SetProfileStore(&m_profileStore);
     InstallGuiErrorReporter();
     setApplicationName(QString::fromLatin1(kTitle));
@@ -57,11 +60,9 @@ std::optional<int> CTarnwickApp::InitInstance() {
     CreateMainFrame();
     WriteTimedLine(" Application started");
 
-    // Only the first argument after the program names a backup file; Qt has already taken out
-    // the options that are its own (such as -platform).
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() > 1) {
-        LoadCommandLineBackup(QFile::encodeName(arguments.at(1)).toStdString());
+    // Only the first argument after the program names a backup file.
+    if (m_arguments.size() > 1) {
+        LoadCommandLineBackup(m_arguments[1]);
     }
     AnnounceReady();
     return std::nullopt;
@@ -122,7 +123,7 @@ void CTarnwickApp::CreateMainFrame() {
 
 void CTarnwickApp::LoadCommandLineBackup(const std::filesystem::path& backupFile) {
     // On this thread, before the event loop starts, without an extension check.
-    m_commands->LoadNow(QFile::decodeName(QByteArray::fromStdString(backupFile.native())));
+    m_commands->LoadNow(backupFile.native());
 }
 
 void CTarnwickApp::OnTerminationRequested() {

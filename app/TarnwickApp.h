@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "components/utils/InstanceLock.h"
 #include "engine/BackupRestoreManager.h"
@@ -55,6 +57,7 @@ private:
     void OnTerminationRequested();
     void AnnounceReady();
 
+    std::vector<std::string> m_arguments;  // as given, without Qt's own options
     CQtProfileStore m_profileStore;
     CBackupRestoreManager m_engine;
     CInstanceLock m_instanceLock;

@@ -156,8 +156,8 @@ void CCommands::ShortcutKey(QChar letter) {
     }
 }
 
-void CCommands::LoadNow(const QString& path) {
-    m_engine.LoadBackupFile(QFile::encodeName(path).toStdString());
+void CCommands::LoadNow(const std::string& file) {
+    m_engine.LoadBackupFile(file);
 }
 
 void CCommands::OpenBackup() {

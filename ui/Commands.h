@@ -30,7 +30,7 @@ public:
     // The program's keys with Ctrl+Shift, after their busy tests.
     void ShortcutKey(QChar letter);
     // Loads a backup file on the calling (GUI) thread, as at start-up.
-    void LoadNow(const QString& path);
+    void LoadNow(const std::string& file);
 
     // Runs an operation on the worker thread, unless one is running. Whatever it throws ends it
     // as a failure the user is told of, with the window given back.

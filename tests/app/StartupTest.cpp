@@ -7,6 +7,7 @@
 #include <csignal>
 #include <regex>
 
+#include "components/archive/ZipEx.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -103,6 +104,26 @@ TEST_F(StartupTest, StoredValuesAreKeptAndTheFirstArgumentIsTakenAsABackupFile) 
               QStringLiteral("Mine"));
     EXPECT_EQ(settings.value(QStringLiteral("BackupOptions_A/BrowseForFolderPath")).toString(),
               QStringLiteral("/srv/backups"));
+}
+
+TEST_F(StartupTest, ABackupFileNamedWithBytesThatAreNotUtf8IsLoadedFromTheCommandLine) {
+    const fs::path backup = m_root / "caf\xE9.tkw";
+    {
+        test::WriteFileBytes(m_root / "item", "data");
+        CZipEx archive;
+        ASSERT_EQ(archive.CreateZip(backup), 1);
+        ASSERT_EQ(archive.AddFile(m_root / "item", (m_root / "item").native()), 1);
+    }
+    auto options = Start();
+    options.arguments.push_back(backup.native());
+    ChildProcess app(options);
+    ASSERT_EQ(app.WaitForReadyLine(), "ready") << app.StandardError();
+    app.Signal(SIGTERM);
+    EXPECT_EQ(app.Wait(), 0) << app.StandardError();
+
+    const std::string log = Log();
+    EXPECT_NE(log.find("Number of files in backup : 1\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Failed--"), std::string::npos) << log;
 }
 
 TEST_F(StartupTest, ANonRootUserIsRefusedWithCode425BeforeAnythingIsLogged) {
