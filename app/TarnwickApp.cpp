@@ -1,7 +1,6 @@
 #include "app/TarnwickApp.h"
 
 #include <unistd.h>
-#include <QFile>
 #include <QPointer>
 
 #include "app/GuiMessages.h"
