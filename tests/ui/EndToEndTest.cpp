@@ -136,6 +136,31 @@ int CountFiles(const fs::path& folder) {
                               : 0;
 }
 
+// Logs in temp/logs, and settings for a backup of 50 files from temp/src into
+// temp/target/<name>.tkw with no prompt before it.
+void PrepareBackupOfFiftyFiles(const test::TempDir& temp, const std::string& name) {
+    SetLogEnvironment({temp / "logs", nullptr});
+    MakeFiles(temp / "src", 50);
+    WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+    WriteProfileString(profile::kBackupFilename, name);
+    WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
+    fs::create_directories(temp / "target");
+}
+
+// Shows the window with `source` ticked in the local tree; closing the window stops its run, as
+// in the application.
+bool ShowWithSourceTicked(test::WindowHarness& window, const fs::path& source) {
+    QObject::connect(window.frame.get(), &CMainFrame::closing, window.commands,
+                     &CCommands::StopWorker);
+    window.frame->show();
+    QTreeWidgetItem* node = test::OpenLocalFolder(*window.frame->LocalTree(), source);
+    if (node == nullptr) {
+        return false;
+    }
+    node->setCheckState(0, Qt::Checked);
+    return true;
+}
+
 const QString kBackupQuestion =
     QStringLiteral("A backup is running. Do you want to stop it and exit?");
 const QString kRestoreQuestion =
@@ -293,28 +318,17 @@ private slots:
     void closingTheWindowDuringABackupKeepsTheArchiveWhole() {
         test::TestProfile profile;
         test::TempDir temp;
-        SetLogEnvironment({temp / "logs", nullptr});
-        MakeFiles(temp / "src", 50);
-        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
-        WriteProfileString(profile::kBackupFilename, "closing");
-        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
-        fs::create_directories(temp / "target");
-
+        PrepareBackupOfFiftyFiles(temp, "closing");
         test::WindowHarness window;
         CMainFrame& frame = *window.frame;
         CCommands& commands = *window.commands;
-        // As the application does when its window closes.
-        connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
         QStringList questions;
         commands.SetQuestion([&](const QString& question) {
             questions.append(question);
             return true;
         });
         DialogAnswerer answerer;
-        frame.show();
-        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
-        QVERIFY(node);
-        node->setCheckState(0, Qt::Checked);
+        QVERIFY(ShowWithSourceTicked(window, temp / "src"));
         QSignalSpy finished(&commands, &CCommands::workerFinished);
         QSignalSpy closing(&frame, &CMainFrame::closing);
         CloseDuringRun closer(frame, 5);
@@ -341,17 +355,10 @@ private slots:
     void aCloseRequestDuringARunIsAskedAbout() {
         test::TestProfile profile;
         test::TempDir temp;
-        SetLogEnvironment({temp / "logs", nullptr});
-        MakeFiles(temp / "src", 50);
-        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
-        WriteProfileString(profile::kBackupFilename, "asked");
-        WriteProfileInt(profile::kBackupPromptDontShowAgain, 1);
-        fs::create_directories(temp / "target");
-
+        PrepareBackupOfFiftyFiles(temp, "asked");
         test::WindowHarness window;
         CMainFrame& frame = *window.frame;
         CCommands& commands = *window.commands;
-        connect(&frame, &CMainFrame::closing, &commands, &CCommands::StopWorker);
         QStringList questions;
         bool answer = false;
         commands.SetQuestion([&](const QString& question) {
@@ -359,10 +366,7 @@ private slots:
             return answer;
         });
         DialogAnswerer answerer;
-        frame.show();
-        QTreeWidgetItem* node = test::OpenLocalFolder(*frame.LocalTree(), temp / "src");
-        QVERIFY(node);
-        node->setCheckState(0, Qt::Checked);
+        QVERIFY(ShowWithSourceTicked(window, temp / "src"));
         QSignalSpy finished(&commands, &CCommands::workerFinished);
         QSignalSpy closing(&frame, &CMainFrame::closing);
 
