@@ -34,8 +34,8 @@ public:
 
     virtual ~IEngineHost() = default;
 
-    // The progress dialog, modal to the main window while it is open. Closing it enables the main
-    // window again.
+    // The progress dialog. While it is open the main window's menus, bars and panes are disabled
+    // (a close request still reaches the window); closing it gives them back.
     virtual void OpenProgress(std::string_view title, int flags) = 0;
     virtual void CloseProgress() = 0;
     // Whether the user pressed the dialog's Cancel button; cheap enough to ask once per file.

@@ -15,7 +15,7 @@ class CMainFrame;
 
 // The commands of the main window. New and Refresh run on the GUI thread; Open, Backup and
 // Restore each start a worker thread that runs the engine and reaches the window through the
-// host. One worker runs at a time (its progress dialog is modal to the window).
+// host. One worker runs at a time (its progress dialog keeps the window's contents disabled).
 class CCommands : public QObject {
     Q_OBJECT
 public:
