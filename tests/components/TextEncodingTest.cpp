@@ -14,7 +14,7 @@ TEST(ToWindows1252, MapsEachCharacterToOneByte) {
         {"ascii and line end", "Backup started ...\r\n", "Backup started ...\r\n"},
         {"latin-1 letters", "caf\xC3\xA9 \xC3\xBF", "caf\xE9 \xFF"},
         {"code page extras", "\xE2\x82\xAC \xE2\x80\x9C\xC5\x93\xE2\x80\x9D", "\x80 \x93\x9C\x94"},
-        {"undefined byte kept like Windows", "\xC2\x81", "\x81"},
+        {"undefined code point kept as its own byte", "\xC2\x81", "\x81"},
         {"C1 control without a byte", "\xC2\x80", "?"},
         {"character outside the code page", "a\xE2\x98\x83z", "a?z"},
         {"four-byte character is one question mark", "\xF0\x9F\x98\x80", "?"},
