@@ -8,7 +8,6 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -20,6 +19,7 @@
 #include "ui/CalendarBar.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/OutputList.h"
+#include "ui/ProgramKeys.h"
 #include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
@@ -231,16 +231,10 @@ void CMainFrame::SetApplicationLook(unsigned command) {
 
 void CMainFrame::CreateShortcutKeys() {
     // The program's own keys: both Ctrl and Shift for the letters (the menus' "Ctrl+N" is a label
-    // only), F5 alone for a refresh.
-    auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    refresh->setContext(Qt::ApplicationShortcut);
-    connect(refresh, &QShortcut::activated, this, &CMainFrame::refreshRequested);
-    for (const QChar letter : {u'N', u'O', u'B', u'R', u'P'}) {
-        auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+") + letter), this);
-        shortcut->setContext(Qt::ApplicationShortcut);
-        connect(shortcut, &QShortcut::activated, this,
-                [this, letter] { emit shortcutKeyPressed(letter); });
-    }
+    // only), F5 alone for a refresh; they work while a modal dialog is open too.
+    auto* keys = new CProgramKeys(this);
+    connect(keys, &CProgramKeys::refreshPressed, this, &CMainFrame::refreshRequested);
+    connect(keys, &CProgramKeys::letterPressed, this, &CMainFrame::shortcutKeyPressed);
 }
 
 void CMainFrame::RestoreLayout() {

@@ -1,6 +1,7 @@
 // The main window's looks, keys and refresh.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 #include <QCalendarWidget>
 #include "components/utils/ReportError.h"
@@ -125,6 +127,49 @@ private slots:
         });
         commands.ShortcutKey(u'B');
         QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
+    }
+
+    void theProgramsKeysWorkWhileAModalDialogIsOpen() {
+        test::TestProfile profile;
+        test::WindowHarness window;
+        window.frame->show();
+        QSignalSpy refresh(window.frame.get(), &CMainFrame::refreshRequested);
+        QSignalSpy letters(window.frame.get(), &CMainFrame::shortcutKeyPressed);
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        window.backupBusy = true;  // as while a backup's prompt is up
+
+        // A modal dialog is up, as a prompt or a status dialog is.
+        QDialog prompt(window.frame.get());
+        prompt.setModal(true);
+        prompt.show();
+        QVERIFY(QApplication::activeModalWidget() == &prompt);
+        QWindow* keys = prompt.windowHandle();
+        QVERIFY(keys);
+        // Neither Ctrl alone nor a letter that is not the program's counts.
+        QTest::keyClick(keys, Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(keys, Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+        // The busy message comes up on top of the prompt; it is answered once it is there.
+        QString said;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                said = box->text();
+                box->accept();
+                answer.stop();
+            }
+        });
+        answer.start(0);
+        QTest::keyClick(keys, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        answer.stop();
+        QTest::keyClick(keys, Qt::Key_F5);
+        prompt.accept();
+        QVERIFY(finished.wait(30000));
+
+        QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
+        QCOMPARE(letters.count(), 1);
+        QCOMPARE(letters.at(0).at(0).value<QChar>(), QChar(u'B'));
+        QCOMPARE(refresh.count(), 1);
+        window.backupBusy = false;
     }
 
     void aWorkerThatThrowsFailsAloneAndGivesTheWindowBack() {
