@@ -51,7 +51,7 @@ CRestoreOptions::CRestoreOptions(QWidget* parent)
         Radio(QStringLiteral("The following path"), QStringLiteral("FollowingPath"), where);
     m_folder = new QLineEdit(where);
     m_folder->setObjectName(QStringLiteral("RestorePath"));
-    m_folder->setMinimumWidth(260);
+    m_folder->setMinimumWidth(340);
     m_browse = new QToolButton(where);
     m_browse->setObjectName(QStringLiteral("Browse"));
     m_browse->setText(QStringLiteral("..."));
@@ -87,6 +87,8 @@ CRestoreOptions::CRestoreOptions(QWidget* parent)
 
 void CRestoreOptions::Load() {
     m_folder->setText(QString::fromStdString(GetProfileString(profile::kRestorePath)));
+    // A long folder shows from its start, where it can be recognised.
+    m_folder->setCursorPosition(0);
     // A value the dialog does not know ticks neither choice and leaves the folder editable.
     const std::int32_t mode = GetProfileInt(profile::kRestorePathOfFiles);
     m_originalPath->setChecked(mode == IRestoreOptions::kOriginalPaths);
