@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/RestoreOptionsDialog.h"
 #include "engine/RestoreOptions.h"
 #include "shell/profile/ProfileKeys.h"
 
@@ -25,8 +26,17 @@ COptionsOrProceed::COptionsOrProceed(Kind kind, QWidget* parent)
     auto* options = new QPushButton(
         kind == Kind::Backup ? QStringLiteral("Backup Options") : QStringLiteral("Restore Options"),
         this);
-    // There is no options dialog for the button to open: it stays disabled.
-    options->setEnabled(false);
+    options->setObjectName(QStringLiteral("Options"));
+    if (kind == Kind::Restore) {
+        // The run reads the options item by item, so what is stored here applies to it.
+        connect(options, &QPushButton::clicked, this, [this] {
+            CRestoreOptions dialog(this);
+            dialog.exec();
+        });
+    } else {
+        // There is no backup options dialog for the button to open: it stays disabled.
+        options->setEnabled(false);
+    }
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

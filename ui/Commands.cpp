@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "dialogs/PreferencesDialog.h"
+#include "dialogs/RestoreOptionsDialog.h"
 #include "engine/BackupLaunch.h"
 #include "engine/BackupRestoreManager.h"
 #include "engine/OperationEdge.h"
@@ -37,6 +39,8 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
     connect(&frame, &CMainFrame::runBackupRequested, this, &CCommands::RunBackup);
     connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
     connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
+    connect(&frame, &CMainFrame::restoreOptionsRequested, this, &CCommands::RestoreOptions);
+    connect(&frame, &CMainFrame::preferencesRequested, this, &CCommands::Preferences);
     connect(&frame, &CMainFrame::shortcutKeyPressed, this, &CCommands::ShortcutKey);
     frame.SetCloseGuard([this] { return MayCloseWindow(); });
 }
@@ -112,6 +116,16 @@ void CCommands::Refresh() {
     });
 }
 
+void CCommands::RestoreOptions() {
+    CRestoreOptions dialog(&m_frame);
+    dialog.exec();
+}
+
+void CCommands::Preferences() {
+    CPreferences dialog(&m_frame);
+    dialog.exec();
+}
+
 bool CCommands::NotBusyWithBackup() {
     if (m_backupInProgress) {
         QMessageBox::information(
@@ -144,12 +158,18 @@ void CCommands::ShortcutKey(QChar letter) {
                 OpenBackup();
             }
             break;
-        // These keys open no dialog: while a run is busy they say so, otherwise they do nothing.
+        // There is no backup options dialog: while a backup is busy the key says so, otherwise it
+        // does nothing.
         case u'B':
             NotBusyWithBackup();
             break;
         case u'R':
-            NotBusyWithRestore();
+            if (NotBusyWithRestore()) {
+                RestoreOptions();
+            }
+            break;
+        case u'P':
+            Preferences();
             break;
         default:
             break;

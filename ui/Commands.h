@@ -27,6 +27,9 @@ public:
     void RunBackup();
     void RunRestore();
     void Refresh();
+    // The options dialogs, modal on the window.
+    void RestoreOptions();
+    void Preferences();
     // The program's keys with Ctrl+Shift, after their busy tests.
     void ShortcutKey(QChar letter);
     // Loads a backup file on the calling (GUI) thread, as at start-up.

@@ -120,15 +120,20 @@ void CMainFrame::CreateMenus() {
     view->addAction(m_refreshAction);
     view->addSeparator();
 
-    // The Tools and Help entries have no dialogs to open and stay disabled.
+    // Backup Options and the Help entries have no dialogs to open and stay disabled.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    for (const char* label :
-         {"&Backup Options         (Ctrl+Shift+B)", "&Restore Options         (Ctrl+Shift+R)"}) {
-        tools->addAction(QString::fromLatin1(label))->setEnabled(false);
-    }
+    tools->addAction(QStringLiteral("&Backup Options         (Ctrl+Shift+B)"))->setEnabled(false);
+    QAction* restoreOptions =
+        Command(QStringLiteral("&Restore Options         (Ctrl+Shift+R)"),
+                QStringLiteral("Change the restore options"), &CMainFrame::restoreOptionsRequested);
+    restoreOptions->setObjectName(QStringLiteral("RestoreOptionsAction"));
+    tools->addAction(restoreOptions);
     tools->addSeparator();
-    tools->addAction(QStringLiteral("&Preferences                  (Ctrl+Shift+P)"))
-        ->setEnabled(false);
+    QAction* preferences =
+        Command(QStringLiteral("&Preferences                  (Ctrl+Shift+P)"),
+                QStringLiteral("Change the preferences"), &CMainFrame::preferencesRequested);
+    preferences->setObjectName(QStringLiteral("PreferencesAction"));
+    tools->addAction(preferences);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     for (const char* label : {"&Help F1", "&Check For New Version ...", "Send Feedback",
                               "&Visit Website", "&About Tarnwick...", "&Donate"}) {

@@ -52,6 +52,8 @@ signals:
     void runBackupRequested();
     void runRestoreRequested();
     void refreshRequested();
+    void restoreOptionsRequested();
+    void preferencesRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
