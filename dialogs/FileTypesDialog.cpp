@@ -45,6 +45,8 @@ CFileTypes::CFileTypes(QWidget* parent) : QDialog(parent), m_list(new CVSListBox
     setObjectName(QStringLiteral("FileTypes"));
     setWindowTitle(QStringLiteral("File types list"));
     m_list->setObjectName(QStringLiteral("FileTypesList"));
+    // Room for a dozen entries, so a whole category can be checked without scrolling much.
+    m_list->setMinimumSize(fontMetrics().averageCharWidth() * 28, fontMetrics().lineSpacing() * 12);
 
     static const std::array<const char*, kCategories> captions = {
         "Insert video file types", "Insert audio file types", "Insert picture file types",

@@ -1,5 +1,6 @@
 #include "dialogs/VSListBoxEx.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,7 +11,7 @@
 
 namespace tkw {
 
-CVSListBoxEx::CVSListBoxEx(QWidget* parent) : QListWidget(parent), m_header(new QWidget(this)) {
+CVSListBoxEx::CVSListBoxEx(QWidget* parent) : QListWidget(parent), m_header(new QFrame(this)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     auto* newButton = new QToolButton(m_header);
@@ -31,6 +32,9 @@ CVSListBoxEx::CVSListBoxEx(QWidget* parent) : QListWidget(parent), m_header(new 
     layout->addStretch();
     layout->addWidget(newButton);
     layout->addWidget(removeButton);
+    // The header reads as the top band of the list: a panel in the button colour inside the
+    // list's frame.
+    m_header->setFrameShape(QFrame::StyledPanel);
     m_header->setAutoFillBackground(true);
     m_header->setBackgroundRole(QPalette::Button);
     setViewportMargins(0, m_header->sizeHint().height(), 0, 0);

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-class QToolButton;
+class QFrame;
 
 namespace tkw {
 
@@ -42,7 +42,7 @@ private:
     void OnEndEditLabel(QListWidgetItem* entry, std::optional<QString> text);
     void PlaceHeader();
 
-    QWidget* m_header;
+    QFrame* m_header;
     QPersistentModelIndex m_editing;
     bool m_editEnded = false;
     QString m_editedText;
