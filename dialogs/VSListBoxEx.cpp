@@ -151,7 +151,9 @@ void CVSListBoxEx::OnEndEditLabel(QListWidgetItem* entry, std::optional<QString>
             delete entry;
         }
     }
-    m_newItem = nullptr;
+    if (entry == m_newItem) {
+        m_newItem = nullptr;
+    }
     if (tooLong) {
         // Shown once the editor is gone: a modal box while the editor still closes would let it be
         // destroyed under the view's feet.
