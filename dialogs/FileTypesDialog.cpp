@@ -108,6 +108,7 @@ void CFileTypes::OnMenuChosen(int category, QAction* action) {
 }
 
 void CFileTypes::accept() {
+    m_list->FinishEditing();
     std::vector<std::string> entries;
     for (const QString& entry : m_list->Entries()) {
         entries.push_back(entry.toStdString());

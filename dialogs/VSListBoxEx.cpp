@@ -157,8 +157,26 @@ void CVSListBoxEx::OnEndEditLabel(QListWidgetItem* entry, std::optional<QString>
     if (tooLong) {
         // Shown once the editor is gone: a modal box while the editor still closes would let it be
         // destroyed under the view's feet.
-        QTimer::singleShot(0, this, [] { ReportError(TooLongMessage().toStdString(), 0); });
+        m_messagePending = true;
+        QTimer::singleShot(0, this, &CVSListBoxEx::ShowPendingMessage);
     }
+}
+
+void CVSListBoxEx::ShowPendingMessage() {
+    if (m_messagePending) {
+        m_messagePending = false;
+        ReportError(TooLongMessage().toStdString(), 0);
+    }
+}
+
+void CVSListBoxEx::FinishEditing() {
+    if (m_editing.isValid()) {
+        if (QWidget* editor = indexWidget(m_editing)) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+    ShowPendingMessage();
 }
 
 void CVSListBoxEx::keyPressEvent(QKeyEvent* event) {

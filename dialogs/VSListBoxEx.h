@@ -29,6 +29,9 @@ public:
     // Adds an empty entry at the end and starts editing it.
     void CreateNewItem();
     void RemoveSelectedItem();
+    // Ends an edit still in progress as Enter would, and shows its message now rather than
+    // later: for a caller about to read the entries and close.
+    void FinishEditing();
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -41,12 +44,14 @@ private:
     // The end of an in-place edit: the text the user left, or nothing when it was cancelled.
     void OnEndEditLabel(QListWidgetItem* entry, std::optional<QString> text);
     void PlaceHeader();
+    void ShowPendingMessage();
 
     QFrame* m_header;
     QPersistentModelIndex m_editing;
     bool m_editEnded = false;
     QString m_editedText;
     QListWidgetItem* m_newItem = nullptr;
+    bool m_messagePending = false;
 };
 
 }  // namespace tkw

@@ -464,6 +464,20 @@ private slots:
         QCOMPARE(ReadFileTypeList(), (std::vector<std::string>{".avi", ".mkv"}));
     }
 
+    // The message must come while the dialog is still there, not after it closed.
+    void aTooLongEntryBeingTypedWhenOkIsClickedIsCutAndItsMessageShown() {
+        test::TestProfile profile;
+        OpenDialog open;
+        QVERIFY(open.Active());
+        QLineEdit* editor = open.StartEdit(-1);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QString(260, QLatin1Char('w')));
+        open.ClickButton("OK");
+        QCOMPARE(open.dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(ReadFileTypeList(), (std::vector<std::string>{"." + std::string(249, 'w')}));
+        QCOMPARE(open.messages.size(), 1);
+    }
+
     void leavingWithoutOkStoresNothing_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<Bytes>("stored");
