@@ -11,6 +11,8 @@ namespace tkw {
 
 // An editable list of file extensions with New and Remove buttons in its header. Entries are
 // edited in place; a typed entry gets a leading "." and is kept to kMaxEntryLength characters.
+// An edit left empty changes nothing (a new entry goes away). Typing may make two entries equal;
+// only AddItem refuses duplicates. Insert and Delete do what New and Remove do.
 class CVSListBoxEx : public QListWidget {
     Q_OBJECT
 public:
