@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <system_error>
 
+#include "dialogs/DialogButtons.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/ProfileKeys.h"
 
@@ -57,15 +58,7 @@ CPreferences::CPreferences(QWidget* parent, FolderOpener opener)
                               QStringLiteral("AskRestoreOptions"), restore);
     (new QVBoxLayout(restore))->addWidget(m_askRestoreOptions);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("OK"));
-    cancel->setObjectName(QStringLiteral("Cancel"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(logs);

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "dialogs/DialogButtons.h"
 #include "engine/RestoreOptions.h"
 #include "shell/profile/ProfileKeys.h"
 
@@ -68,15 +69,7 @@ CRestoreOptions::CRestoreOptions(QWidget* parent)
     connect(m_followingPath, &QRadioButton::clicked, this, [this] { SetFolderEnabled(true); });
     connect(m_browse, &QToolButton::clicked, this, &CRestoreOptions::Browse);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("OK"));
-    cancel->setObjectName(QStringLiteral("Cancel"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(action);
