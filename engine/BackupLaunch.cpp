@@ -1,7 +1,5 @@
 #include "engine/BackupLaunch.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +7,6 @@
 
 #include "components/utils/LocalTime.h"
 #include "components/utils/StringUtils.h"
-#include "components/utils/UniqueFd.h"
 #include "engine/BackupTarget.h"
 #include "engine/ExclusiveOpen.h"
 #include "engine/StatusTexts.h"

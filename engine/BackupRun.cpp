@@ -1,7 +1,6 @@
 // The backup run: the selection becomes items of the open backup, file by file, each decision a
 // log line.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,7 +1,5 @@
 // The restore run: ticked items of the loaded backup back to disk, each decision a log line.
-#include <fcntl.h>
 #include <linux/fs.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +12,6 @@
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
-#include "components/utils/UniqueFd.h"
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
