@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 #include <cstdio>
 
 #include "components/utils/ReportError.h"
+#include "ui/GuiThread.h"
 
 namespace tkw {
 namespace {
@@ -28,14 +28,7 @@ void ShowMessage(const QString& text) {
     if (MessageBoxesSwitchedOff() || QApplication::instance() == nullptr) {
         return;
     }
-    // A blocking call from the GUI thread to itself would never return.
-    if (QThread::currentThread() == QApplication::instance()->thread()) {
-        ShowOnGuiThread(text);
-    } else {
-        QMetaObject::invokeMethod(
-            QApplication::instance(), [text] { ShowOnGuiThread(text); },
-            Qt::BlockingQueuedConnection);
-    }
+    RunOnGuiThread(QApplication::instance(), [&text] { ShowOnGuiThread(text); });
 }
 
 bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer) {
@@ -50,11 +43,7 @@ bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer) {
                         QMessageBox::Yes | QMessageBox::No, parent);
         yes = box.exec() == QMessageBox::Yes;
     };
-    if (QThread::currentThread() == QApplication::instance()->thread()) {
-        ask();
-    } else {
-        QMetaObject::invokeMethod(QApplication::instance(), ask, Qt::BlockingQueuedConnection);
-    }
+    RunOnGuiThread(QApplication::instance(), ask);
     return yes;
 }
 

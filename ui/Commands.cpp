@@ -50,8 +50,12 @@ void CCommands::StartWorker(std::function<void()> work) {
         return;  // the running operation's progress dialog keeps the window busy
     }
     m_host.ClearStop();
-    m_worker = QThread::create([this, work = std::move(work)] { RunGuarded(work); });
+    m_worker = QThread::create([this, work = std::move(work)] {
+        RunGuarded(work);
+        std::lock_guard ended(m_workerEnd);
+    });
     connect(m_worker, &QThread::finished, this, [this] {
+        { std::lock_guard joined(m_workerEnd); }
         m_worker->deleteLater();
         m_worker = nullptr;
         emit workerFinished();

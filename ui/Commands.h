@@ -5,6 +5,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace tkw {
@@ -68,6 +69,10 @@ private:
     std::atomic<bool>& m_backupInProgress;
     std::atomic<bool>& m_restoreInProgress;
     QPointer<QThread> m_worker;
+    // Taken by the worker as its last step and by the GUI thread when it learns that the worker
+    // has ended: Qt tells of the end through its own queue, which ThreadSanitizer cannot see, and
+    // this makes the order of everything the worker did before visible to it.
+    std::mutex m_workerEnd;
     std::function<bool(const QString& question)> m_question;
 };
 

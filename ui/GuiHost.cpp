@@ -10,6 +10,7 @@
 #include "components/utils/StringUtils.h"
 #include "dialogs/Prompts.h"
 #include "shell/logger/Logger.h"
+#include "ui/GuiThread.h"
 #include "ui/MainFrame.h"
 #include "ui/NativePaths.h"
 #include "ui/NodeIcons.h"
@@ -90,11 +91,7 @@ IEngineHost::Answer AnswerOf(int button) {
 CGuiHost::CGuiHost(CMainFrame* frame) : QObject(frame), m_frame(frame) {}
 
 void CGuiHost::RunOnGui(const std::function<void()>& work) {
-    if (QThread::currentThread() == thread()) {
-        work();
-    } else {
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
-    }
+    RunOnGuiThread(this, work);
 }
 
 void CGuiHost::OpenProgress(std::string_view title, int flags) {
@@ -128,32 +125,29 @@ void CGuiHost::PostProgressUpdate() {
     if (std::exchange(m_updatePosted, true)) {
         return;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            QString line, title;
-            quint64 completed = 0, total = 0;
-            bool hasProgress = false;
-            {
-                std::lock_guard lock(m_pendingMutex);
-                m_updatePosted = false;
-                line = m_pendingLine;
-                title = m_pendingTitle;
-                completed = m_pendingCompleted;
-                total = m_pendingTotal;
-                hasProgress = m_hasProgress;
+    PostToGuiThread(this, [this] {
+        QString line, title;
+        quint64 completed = 0, total = 0;
+        bool hasProgress = false;
+        {
+            std::lock_guard lock(m_pendingMutex);
+            m_updatePosted = false;
+            line = m_pendingLine;
+            title = m_pendingTitle;
+            completed = m_pendingCompleted;
+            total = m_pendingTotal;
+            hasProgress = m_hasProgress;
+        }
+        if (m_progress) {
+            m_progress->SetLine(line);
+            if (!title.isEmpty()) {
+                m_progress->setWindowTitle(title);
             }
-            if (m_progress) {
-                m_progress->SetLine(line);
-                if (!title.isEmpty()) {
-                    m_progress->setWindowTitle(title);
-                }
-                if (hasProgress) {
-                    m_progress->SetProgress(completed, total);
-                }
+            if (hasProgress) {
+                m_progress->SetProgress(completed, total);
             }
-        },
-        Qt::QueuedConnection);
+        }
+    });
 }
 
 void CGuiHost::SetProgressLine(std::string_view text) {
@@ -273,8 +267,7 @@ void CGuiHost::QueueTreeChange(TreeChange change) {
     std::lock_guard lock(m_treeMutex);
     m_treeChanges.push_back(std::move(change));
     if (!std::exchange(m_treeFlushPosted, true)) {
-        QMetaObject::invokeMethod(
-            this, [this] { ApplyTreeChanges(); }, Qt::QueuedConnection);
+        PostToGuiThread(this, [this] { ApplyTreeChanges(); });
     }
 }
 
@@ -378,7 +371,7 @@ void ConnectLogPane(CMainFrame* frame, CGuiHost* host) {
         if (QThread::currentThread() == host->thread()) {
             flush();
         } else if (post) {
-            QMetaObject::invokeMethod(host, flush, Qt::QueuedConnection);
+            PostToGuiThread(host, flush);
         }
     });
 }

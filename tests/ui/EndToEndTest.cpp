@@ -20,6 +20,7 @@
 #include "ui/Commands.h"
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
+#include "ui/GuiThread.h"
 #include "ui/MainFrame.h"
 #include "ui/OutputList.h"
 #include "ui/ProgressDialog.h"
@@ -97,16 +98,13 @@ public:
             if (entry.find(" Succeeded--File ") == std::string::npos || ++m_succeeded != lines) {
                 return;
             }
-            QMetaObject::invokeMethod(
-                &frame,
-                [this, &frame] {
-                    blockedByAModalWindow = QGuiApplication::modalWindow() != nullptr;
-                    // Runs once the request was refused, or once the window waits for the run
-                    // to stop.
-                    QTimer::singleShot(0, &frame, [this] { m_taken.set_value(); });
-                    frame.close();
-                },
-                Qt::QueuedConnection);
+            PostToGuiThread(&frame, [this, &frame] {
+                blockedByAModalWindow = QGuiApplication::modalWindow() != nullptr;
+                // Runs once the request was refused, or once the window waits for the run
+                // to stop.
+                QTimer::singleShot(0, &frame, [this] { m_taken.set_value(); });
+                frame.close();
+            });
             m_taken.get_future().wait();
         });
     }

@@ -163,7 +163,8 @@ private slots:
         answer.stop();
         QTest::keyClick(keys, Qt::Key_F5);
         prompt.accept();
-        QVERIFY(finished.wait(30000));
+        // The refresh may have ended already while the keys were handled.
+        QVERIFY(finished.count() == 1 || finished.wait(30000));
 
         QCOMPARE(said, QStringLiteral("You cannot make settings while backup is running!"));
         QCOMPARE(letters.count(), 1);
