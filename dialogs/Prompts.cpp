@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/BackupOptionsDialog.h"
 #include "dialogs/RestoreOptionsDialog.h"
 #include "engine/RestoreOptions.h"
 #include "shell/profile/ProfileKeys.h"
@@ -27,16 +28,17 @@ COptionsOrProceed::COptionsOrProceed(Kind kind, QWidget* parent)
         kind == Kind::Backup ? QStringLiteral("Backup Options") : QStringLiteral("Restore Options"),
         this);
     options->setObjectName(QStringLiteral("Options"));
-    if (kind == Kind::Restore) {
-        // The run reads the options item by item, so what is stored here applies to it.
-        connect(options, &QPushButton::clicked, this, [this] {
+    // The run reads these options item by item (the backup file's place and name were fixed
+    // before the prompt), so what is stored here applies to the run about to start.
+    connect(options, &QPushButton::clicked, this, [this] {
+        if (m_kind == Kind::Backup) {
+            CBackupOptions dialog(this);
+            dialog.exec();
+        } else {
             CRestoreOptions dialog(this);
             dialog.exec();
-        });
-    } else {
-        // There is no backup options dialog for the button to open: it stays disabled.
-        options->setEnabled(false);
-    }
+        }
+    });
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

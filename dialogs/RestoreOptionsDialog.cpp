@@ -1,7 +1,6 @@
 #include "dialogs/RestoreOptionsDialog.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -27,9 +26,7 @@ QRadioButton* Radio(const QString& text, const QString& name, QWidget* parent) {
 }  // namespace
 
 CRestoreOptions::CRestoreOptions(QWidget* parent)
-    : QDialog(parent), m_picker([](QWidget* owner, const QString& current) {
-          return QFileDialog::getExistingDirectory(owner, QString(), current);
-      }) {
+    : QDialog(parent), m_picker(SystemFolderPicker()) {
     setObjectName(QStringLiteral("RestoreOptions"));
     setWindowTitle(QStringLiteral("Restore Options"));
 

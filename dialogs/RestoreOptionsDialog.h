@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QString>
-#include <functional>
+
+#include "dialogs/FolderPicker.h"
 
 class QLineEdit;
 class QRadioButton;
@@ -15,9 +15,6 @@ namespace tkw {
 class CRestoreOptions : public QDialog {
     Q_OBJECT
 public:
-    // Asks for a folder, starting at `current`; an empty result means the user cancelled.
-    using FolderPicker = std::function<QString(QWidget* parent, const QString& current)>;
-
     explicit CRestoreOptions(QWidget* parent);
     void accept() override;
     // Replaces the system's folder picker behind the browse button (tests have no one to answer).

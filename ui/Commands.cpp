@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "dialogs/BackupOptionsDialog.h"
 #include "dialogs/PreferencesDialog.h"
 #include "dialogs/RestoreOptionsDialog.h"
 #include "engine/BackupLaunch.h"
@@ -39,6 +40,7 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
     connect(&frame, &CMainFrame::runBackupRequested, this, &CCommands::RunBackup);
     connect(&frame, &CMainFrame::runRestoreRequested, this, &CCommands::RunRestore);
     connect(&frame, &CMainFrame::refreshRequested, this, &CCommands::Refresh);
+    connect(&frame, &CMainFrame::backupOptionsRequested, this, &CCommands::BackupOptions);
     connect(&frame, &CMainFrame::restoreOptionsRequested, this, &CCommands::RestoreOptions);
     connect(&frame, &CMainFrame::preferencesRequested, this, &CCommands::Preferences);
     connect(&frame, &CMainFrame::shortcutKeyPressed, this, &CCommands::ShortcutKey);
@@ -120,6 +122,11 @@ void CCommands::Refresh() {
     });
 }
 
+void CCommands::BackupOptions() {
+    CBackupOptions dialog(&m_frame);
+    dialog.exec();
+}
+
 void CCommands::RestoreOptions() {
     CRestoreOptions dialog(&m_frame);
     dialog.exec();
@@ -162,10 +169,10 @@ void CCommands::ShortcutKey(QChar letter) {
                 OpenBackup();
             }
             break;
-        // There is no backup options dialog: while a backup is busy the key says so, otherwise it
-        // does nothing.
         case u'B':
-            NotBusyWithBackup();
+            if (NotBusyWithBackup()) {
+                BackupOptions();
+            }
             break;
         case u'R':
             if (NotBusyWithRestore()) {

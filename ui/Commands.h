@@ -29,6 +29,7 @@ public:
     void RunRestore();
     void Refresh();
     // The options dialogs, modal on the window.
+    void BackupOptions();
     void RestoreOptions();
     void Preferences();
     // The program's keys with Ctrl+Shift, after their busy tests.

@@ -120,9 +120,13 @@ void CMainFrame::CreateMenus() {
     view->addAction(m_refreshAction);
     view->addSeparator();
 
-    // Backup Options and the Help entries have no dialogs to open and stay disabled.
+    // The Help entries are disabled: there are no help pages.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(QStringLiteral("&Backup Options         (Ctrl+Shift+B)"))->setEnabled(false);
+    QAction* backupOptions =
+        Command(QStringLiteral("&Backup Options         (Ctrl+Shift+B)"),
+                QStringLiteral("Change the backup options"), &CMainFrame::backupOptionsRequested);
+    backupOptions->setObjectName(QStringLiteral("BackupOptionsAction"));
+    tools->addAction(backupOptions);
     QAction* restoreOptions =
         Command(QStringLiteral("&Restore Options         (Ctrl+Shift+R)"),
                 QStringLiteral("Change the restore options"), &CMainFrame::restoreOptionsRequested);

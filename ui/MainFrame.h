@@ -52,6 +52,7 @@ signals:
     void runBackupRequested();
     void runRestoreRequested();
     void refreshRequested();
+    void backupOptionsRequested();
     void restoreOptionsRequested();
     void preferencesRequested();
 

@@ -3,13 +3,17 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <future>
 
+#include "dialogs/BackupOptionsDialog.h"
 #include "dialogs/Prompts.h"
 #include "engine/BackupRestoreManager.h"
 #include "shell/logger/Logger.h"
@@ -41,6 +45,9 @@ public:
     }
     QStringList seen;
     QString fileToChoose;
+    // When set, the pre-backup prompt's "Backup Options" is pressed once and the backup options
+    // dialog it opens is handed to this before its OK is pressed.
+    std::function<void(CBackupOptions&)> setBackupOptions;
 
 private:
     void AnswerOpenDialog() {
@@ -52,7 +59,23 @@ private:
             seen.append(status->windowTitle() + u'|' +
                         status->findChild<QLabel*>(QStringLiteral("Counts"))->text());
             status->accept();
+        } else if (auto* options = qobject_cast<CBackupOptions*>(modal)) {
+            seen.append(options->objectName());
+            setBackupOptions(*options);
+            QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")),
+                              Qt::LeftButton);
         } else if (auto* prompt = qobject_cast<COptionsOrProceed*>(modal)) {
+            if (setBackupOptions && !m_optionsPressed &&
+                prompt->objectName() == QStringLiteral("BackupOptionsOrProceed")) {
+                // Pressed from outside this timer's slot: the options dialog's own loop must
+                // let the timer answer it.
+                m_optionsPressed = true;
+                QTimer::singleShot(0, prompt, [prompt] {
+                    QTest::mouseClick(prompt->findChild<QPushButton*>(QStringLiteral("Options")),
+                                      Qt::LeftButton);
+                });
+                return;
+            }
             seen.append(prompt->objectName());
             prompt->accept();
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -64,6 +87,7 @@ private:
         }
     }
     QTimer m_timer;
+    bool m_optionsPressed = false;
 };
 
 // Every caption each progress dialog showed, one list per dialog, in the order they opened.
@@ -227,6 +251,48 @@ private slots:
                 lines.indexOf(QStringLiteral(" Backup finished!")));
         QVERIFY(lines.contains(QStringLiteral(" Restore finished!")));
 
+        SetLogEnvironment({});
+    }
+
+    void aFilterSetThroughThePromptsOptionsAppliesToTheBackupItPrecedes() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        SetLogEnvironment({temp / "logs", nullptr});
+        fs::create_directories(temp / "src");
+        test::WriteFileBytes(temp / "src" / "plans.txt", "kept");
+        test::WriteFileBytes(temp / "src" / "secret-plans.txt", "left out");
+        fs::create_directories(temp / "target");
+        WriteProfileString(profile::kBrowseForFolderPath, (temp / "target").native());
+        WriteProfileString(profile::kBackupFilename, "filtered");
+
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        QVERIFY(ShowWithSourceTicked(window, temp / "src"));
+        DialogAnswerer answerer;
+        // The filter is set in the dialogs alone: file names with "secret" are excluded.
+        answerer.setBackupOptions = [](CBackupOptions& options) {
+            auto* words =
+                options.findChild<QLineEdit*>(QStringLiteral("AllStringToFindInFileName"));
+            QTest::keyClicks(words, QStringLiteral("secret"));
+        };
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+
+        QCOMPARE(answerer.seen.mid(0, 2), (QStringList{QStringLiteral("BackupOptions"),
+                                                       QStringLiteral("BackupOptionsOrProceed")}));
+        QStringList lines;
+        for (int i = 0; i < frame.OutputList()->count(); ++i) {
+            lines.append(frame.OutputList()->item(i)->text().mid(19));
+        }
+        const QString secret = QString::fromStdString((temp / "src" / "secret-plans.txt").native());
+        QVERIFY2(lines.contains(QStringLiteral(" Skipped--File \"") + secret +
+                                QStringLiteral("\" by filters!")),
+                 qPrintable(lines.join(u'\n')));
+        window.engine.UnloadBackupFile();
+        CZipEx archive;
+        QVERIFY(archive.Open(temp / "target" / "filtered.tkw"));
+        QCOMPARE(archive.GetNrOfFiles(), 1);
         SetLogEnvironment({});
     }
 

@@ -1,4 +1,5 @@
-// The restore options and preferences dialogs, driven as a person would, checked in the store.
+// The restore options and preferences dialogs, driven as a person would, checked in the store,
+// and the commands and keys that open the options dialogs.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -23,88 +24,13 @@
 #include "engine/RestoreOptions.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/ProfileKeys.h"
+#include "tests/support/DialogDriving.h"
 #include "tests/support/TestProfile.h"
 #include "tests/support/WindowHarness.h"
 
 namespace tkw {
 
 namespace {
-
-// A stored int as the INI file holds it; nothing when the key was never written.
-std::optional<int> StoredInt(test::TestProfile& profile, const profile::ProfileKey& key) {
-    QSettings file(profile.FileName(), QSettings::IniFormat);
-    const QString path = QString::fromUtf8(key.section.data(), key.section.size()) + u'/' +
-                         QString::fromUtf8(key.name.data(), key.name.size());
-    if (!file.contains(path)) {
-        return std::nullopt;
-    }
-    return file.value(path).toInt();
-}
-
-std::optional<QString> StoredText(test::TestProfile& profile, const profile::ProfileKey& key) {
-    QSettings file(profile.FileName(), QSettings::IniFormat);
-    const QString path = QString::fromUtf8(key.section.data(), key.section.size()) + u'/' +
-                         QString::fromUtf8(key.name.data(), key.name.size());
-    if (!file.contains(path)) {
-        return std::nullopt;
-    }
-    return file.value(path).toString();
-}
-
-// Clicks a radio button or a check box on its indicator, where a person aims; a push button in
-// its middle.
-void Click(QAbstractButton* button) {
-    QVERIFY(button != nullptr);
-    const bool indicator =
-        qobject_cast<QRadioButton*>(button) != nullptr || qobject_cast<QCheckBox*>(button);
-    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier,
-                      indicator ? QPoint(6, button->height() / 2) : QPoint());
-}
-
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    return parent.findChild<T*>(QString::fromLatin1(name));
-}
-
-// How a person leaves a dialog.
-enum class Leave { Ok, Cancel, Escape, CloseBox };
-
-void LeaveBy(QDialog& dialog, Leave how) {
-    switch (how) {
-        case Leave::Ok:
-            Click(Child<QPushButton>(dialog, "OK"));
-            break;
-        case Leave::Cancel:
-            Click(Child<QPushButton>(dialog, "Cancel"));
-            break;
-        case Leave::Escape:
-            QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
-            break;
-        case Leave::CloseBox:
-            dialog.close();
-            break;
-    }
-}
-
-// Runs `answer` on the first modal dialog that comes up; start it before the click that opens one.
-class ModalAnswerer : public QObject {
-public:
-    explicit ModalAnswerer(std::function<void(QWidget*)> answer) : m_answer(std::move(answer)) {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != m_ignore) {
-                m_timer.stop();
-                m_answer(modal);
-            }
-        });
-        m_ignore = QApplication::activeModalWidget();
-        m_timer.start(10);
-    }
-
-private:
-    std::function<void(QWidget*)> m_answer;
-    QWidget* m_ignore = nullptr;
-    QTimer m_timer;
-};
 
 // A person's actions in the restore options dialog before they leave it.
 enum class Act { Overwrite, Skip, AskUser, OriginalPath, FollowingPath, TypeFolder };
@@ -139,7 +65,6 @@ void Perform(CRestoreOptions& dialog, const std::vector<Act>& acts) {
 
 }  // namespace tkw
 
-Q_DECLARE_METATYPE(tkw::Leave)
 Q_DECLARE_METATYPE(std::vector<tkw::Act>)
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(std::optional<QString>)
@@ -452,8 +377,15 @@ private slots:
         QTest::addColumn<QString>("seen");  // the modal window's object name or message
         const QString restoreBusy =
             QStringLiteral("You cannot make settings while restore is running!");
+        const QString backupBusy =
+            QStringLiteral("You cannot make settings while backup is running!");
+        QTest::newRow("Backup Options")
+            << "BackupOptionsAction" << false << false << "BackupOptions";
         QTest::newRow("Restore Options")
             << "RestoreOptionsAction" << false << false << "RestoreOptions";
+        QTest::newRow("Ctrl+Shift+B") << "B" << false << false << "BackupOptions";
+        QTest::newRow("Ctrl+Shift+B during a restore") << "B" << false << true << "BackupOptions";
+        QTest::newRow("Ctrl+Shift+B during a backup") << "B" << true << false << backupBusy;
         QTest::newRow("Preferences") << "PreferencesAction" << false << false << "Preferences";
         QTest::newRow("Ctrl+Shift+R") << "R" << false << false << "RestoreOptions";
         QTest::newRow("Ctrl+Shift+R during a backup") << "R" << true << false << "RestoreOptions";
@@ -494,7 +426,8 @@ private slots:
         test::TestProfile profile;
         test::WindowHarness window;
         for (const auto& [name, prompt] :
-             {std::pair{"RestoreOptionsAction", "Change the restore options"},
+             {std::pair{"BackupOptionsAction", "Change the backup options"},
+              std::pair{"RestoreOptionsAction", "Change the restore options"},
               std::pair{"PreferencesAction", "Change the preferences"}}) {
             auto* action = window.frame->findChild<QAction*>(QString::fromLatin1(name));
             QVERIFY(action != nullptr);
