@@ -9,12 +9,15 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <atomic>
 #include <functional>
 #include <future>
 
 #include "dialogs/BackupOptionsDialog.h"
+#include "dialogs/PreferencesDialog.h"
 #include "dialogs/Prompts.h"
+#include "dialogs/RestoreOptionsDialog.h"
 #include "engine/BackupRestoreManager.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/ProfileKeys.h"
@@ -48,6 +51,9 @@ public:
     // When set, the pre-backup prompt's "Backup Options" is pressed once and the backup options
     // dialog it opens is handed to this before its OK is pressed.
     std::function<void(CBackupOptions&)> setBackupOptions;
+    // Given each prompt first (after status dialogs); true when it answers the dialog itself,
+    // now or later.
+    std::function<bool(QWidget*)> first;
 
 private:
     void AnswerOpenDialog() {
@@ -59,11 +65,20 @@ private:
             seen.append(status->windowTitle() + u'|' +
                         status->findChild<QLabel*>(QStringLiteral("Counts"))->text());
             status->accept();
+        } else if (first && first(modal)) {
+            return;
         } else if (auto* options = qobject_cast<CBackupOptions*>(modal)) {
             seen.append(options->objectName());
-            setBackupOptions(*options);
-            QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")),
-                              Qt::LeftButton);
+            if (setBackupOptions) {
+                setBackupOptions(*options);
+                QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")),
+                                  Qt::LeftButton);
+            } else {
+                options->reject();
+            }
+        } else if (qobject_cast<CRestoreOptions*>(modal) || qobject_cast<CPreferences*>(modal)) {
+            seen.append(modal->objectName());
+            static_cast<QDialog*>(modal)->reject();
         } else if (auto* prompt = qobject_cast<COptionsOrProceed*>(modal)) {
             if (setBackupOptions && !m_optionsPressed &&
                 prompt->objectName() == QStringLiteral("BackupOptionsOrProceed")) {
@@ -293,6 +308,64 @@ private slots:
         CZipEx archive;
         QVERIFY(archive.Open(temp / "target" / "filtered.tkw"));
         QCOMPARE(archive.GetNrOfFiles(), 1);
+        SetLogEnvironment({});
+    }
+
+    void theKeysWorkAndSayWhyNotWhileABackupAndARestoreRun() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        PrepareBackupOfFiftyFiles(temp, "keys");
+        WriteProfileInt(profile::kBackupPromptDontShowAgain, 0);  // each run stops at its prompt
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        QVERIFY(ShowWithSourceTicked(window, temp / "src"));
+        QSignalSpy refresh(&frame, &CMainFrame::refreshRequested);
+        DialogAnswerer answerer;
+        // At each run's prompt, which the run shows while it is in progress, the keys are
+        // pressed on the prompt; what they open comes up on top of it and is answered there.
+        QStringList promptsSeen;  // by name: the second prompt may take the first one's memory
+        answerer.first = [&](QWidget* modal) {
+            auto* prompt = qobject_cast<COptionsOrProceed*>(modal);
+            if (prompt == nullptr || promptsSeen.contains(prompt->objectName())) {
+                return false;
+            }
+            promptsSeen.append(prompt->objectName());
+            QTimer::singleShot(0, prompt, [prompt] {
+                QWindow* keys = prompt->windowHandle();
+                QTest::keyClick(keys, Qt::Key_F5);
+                const auto shift = Qt::ControlModifier | Qt::ShiftModifier;
+                QTest::keyClick(keys, Qt::Key_B, shift);
+                QTest::keyClick(keys, Qt::Key_R, shift);
+                QTest::keyClick(keys, Qt::Key_P, shift);
+            });
+            return true;
+        };
+        QSignalSpy finished(window.commands, &CCommands::workerFinished);
+        emit frame.runBackupRequested();
+        QVERIFY(finished.wait(60000));
+        QVERIFY(QFile::exists(QString::fromStdString((temp / "target" / "keys.tkw").native())));
+        frame.LoadedTree()->CheckAll();
+        fs::remove_all(temp / "src");
+        emit frame.runRestoreRequested();
+        QVERIFY(finished.wait(60000));
+
+        QCOMPARE(
+            answerer.seen,
+            (QStringList{// During the backup: Ctrl+Shift+B refused, R and P open their dialogs.
+                         QStringLiteral("You cannot make settings while backup is running!"),
+                         QStringLiteral("RestoreOptions"), QStringLiteral("Preferences"),
+                         QStringLiteral("BackupOptionsOrProceed"),
+                         QStringLiteral("Backup succeeded!|50 items were added to the backup\n0 "
+                                        "deleted\n0 skipped "),
+                         // During the restore: B and P open their dialogs, R is refused.
+                         QStringLiteral("BackupOptions"),
+                         QStringLiteral("You cannot make settings while restore is running!"),
+                         QStringLiteral("Preferences"), QStringLiteral("RestoreOptionsOrProceed"),
+                         QStringLiteral("Restore succeeded!|0 overwritten files\n0 skipped "
+                                        "files\n50 succeeded files\n0 failed files")}));
+        // F5 was seen at both prompts; with a run in progress it starts no second one.
+        QCOMPARE(refresh.count(), 2);
+        QCOMPARE(CountFiles(temp / "src"), 50);
         SetLogEnvironment({});
     }
 
