@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPalette>
 #include <QString>
 #include <vector>
 
@@ -17,7 +19,14 @@ struct ApplicationLook {
 
 const std::vector<ApplicationLook>& ApplicationLooks();
 bool IsApplicationLook(unsigned command);
+// The colours of a look. Every text role keeps a contrast ratio of at least 4.5:1 on the role it is
+// drawn on (3:1 for disabled texts).
+QPalette ApplicationLookPalette(unsigned command);
 // Sets the style and palette of the whole application.
 void ApplyApplicationLook(unsigned command);
+
+// The contrast ratio of two colours as the Web Content Accessibility Guidelines define it, from
+// 1 (the same) to 21 (black on white).
+double ContrastRatio(const QColor& first, const QColor& second);
 
 }  // namespace tkw

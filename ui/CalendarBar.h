@@ -19,8 +19,14 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Weekend days in a red that reads on the look's background.
+    void ColourWeekends();
+    // Day names as short as the width needs, so that none is cut.
+    void FitDayNames();
+
     QCalendarWidget* m_calendar;
     int m_captionTop = 0;
 };

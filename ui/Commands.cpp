@@ -16,6 +16,7 @@
 #include "ui/DirTreeCtrlEx.h"
 #include "ui/GuiHost.h"
 #include "ui/MainFrame.h"
+#include "ui/NativePaths.h"
 #include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
@@ -195,7 +196,7 @@ void CCommands::OpenBackup() {
     if (m_worker) {
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(&m_frame, QString(), QString(),
+    const QString path = QFileDialog::getOpenFileName(&m_frame, QString(), BackupFolderShown(),
                                                       QStringLiteral("Tarnwick(*.tkw)"));
     if (path.isEmpty()) {
         return;

@@ -1,6 +1,7 @@
 #include "ui/GuiHost.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -237,7 +238,7 @@ std::optional<std::string> CGuiHost::AskNewBackupLocation(std::string_view name,
     RunOnGui([&] {
         const QString pattern = QStringLiteral("*") + Text(extension);
         const QString file = QFileDialog::getSaveFileName(
-            nullptr, QString(), Text(name),
+            nullptr, QString(), QDir(BackupFolderShown()).filePath(Text(name)),
             QStringLiteral("Tarnwick(") + pattern + QStringLiteral(")"));
         if (!file.isEmpty()) {
             chosen = NativeChoice(file);

@@ -192,7 +192,8 @@ void CMainFrame::CreateNavigationPane() {
     dock->setWidget(pages);
     dock->setMinimumWidth(250);
     addDockWidget(Qt::LeftDockWidgetArea, dock);
-    resizeDocks({dock}, {260}, Qt::Horizontal);
+    // Wide enough for typical folder names; the user's own width is kept with the layout.
+    resizeDocks({dock}, {340}, Qt::Horizontal);
 }
 
 void CMainFrame::CreateStatusBar() {

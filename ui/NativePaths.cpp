@@ -1,9 +1,12 @@
 #include "ui/NativePaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <filesystem>
 
 #include "components/utils/FolderEntries.h"
+#include "engine/BackupTarget.h"
 
 namespace tkw {
 namespace {
@@ -40,6 +43,16 @@ std::optional<std::string> NativePathOf(const QString& shown) {
         path += names.front();
     }
     return path;
+}
+
+QString BackupFolderShown() {
+    const std::filesystem::path folder =
+        std::filesystem::path(StoredBackupTarget().backupFile).parent_path();
+    std::error_code error;
+    if (!folder.empty() && std::filesystem::is_directory(folder, error)) {
+        return QFile::decodeName(QByteArray::fromStdString(folder.native()));
+    }
+    return QDir::homePath();
 }
 
 }  // namespace tkw

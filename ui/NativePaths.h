@@ -13,4 +13,8 @@ namespace tkw {
 // (the name of a new file) is encoded as it stands.
 std::optional<std::string> NativePathOf(const QString& shown);
 
+// Where the open and save dialogs for backup files start: the folder the backups go to, or the
+// home folder while that does not exist yet.
+QString BackupFolderShown();
+
 }  // namespace tkw

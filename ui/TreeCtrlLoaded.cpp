@@ -149,6 +149,8 @@ QMenu* CTreeCtrlLoaded::CreateContextMenu(QTreeWidgetItem* node) {
 
 CChildView::CChildView(QWidget* parent) : QWidget(parent), m_tree(new CTreeCtrlLoaded(this)) {
     setObjectName(QStringLiteral("ChildView"));
+    // The empty view looks like the tree it stands in for.
+    setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     connect(m_tree, &CTreeCtrlLoaded::nodesChanged, this, &CChildView::UpdateVisibility);
     UpdateVisibility();
@@ -175,7 +177,8 @@ void CChildView::paintEvent(QPaintEvent* event) {
     font.setBold(true);
     font.setStyleHint(QFont::SansSerif);
     painter.setFont(font);
-    painter.setPen(QColor(207, 207, 207));
+    // Soft, but legible in every look.
+    painter.setPen(palette().color(QPalette::PlaceholderText));
     painter.drawText(QPoint(width() / 10, height() / 3 + QFontMetrics(font).ascent()),
                      QStringLiteral("Backup files zone"));
 }

@@ -1,8 +1,11 @@
 // Paths a file dialog gives back, turned into the file system's bytes.
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include "shell/profile/ProfileKeys.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestProfile.h"
 #include "ui/NativePaths.h"
 
 namespace tkw {
@@ -13,6 +16,17 @@ class NativePathsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void fileDialogsForBackupsStartInTheBackupFolder() {
+        test::TestProfile profile;
+        test::TempDir temp;
+        const std::string folder = (temp / "backups \xC3\xA9t\xC3\xA9").native();
+        WriteProfileString(profile::kBrowseForFolderPath, folder);
+        WriteProfileString(profile::kBackupFilename, "nightly");
+        QCOMPARE(BackupFolderShown(), QDir::homePath());  // not made yet
+        fs::create_directories(folder);
+        QCOMPARE(QFile::encodeName(BackupFolderShown()).toStdString(), folder);
+    }
+
     void aShownPathFindsTheBytesItStandsFor() {
         test::TempDir temp;
         for (const char* file :
