@@ -70,6 +70,7 @@ private:
         } else if (auto* options = qobject_cast<CBackupOptions*>(modal)) {
             seen.append(options->objectName());
             if (setBackupOptions) {
+                m_optionsAnswered = true;
                 setBackupOptions(*options);
                 QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("OK")),
                                   Qt::LeftButton);
@@ -80,16 +81,21 @@ private:
             seen.append(modal->objectName());
             static_cast<QDialog*>(modal)->reject();
         } else if (auto* prompt = qobject_cast<COptionsOrProceed*>(modal)) {
-            if (setBackupOptions && !m_optionsPressed &&
+            if (setBackupOptions &&
                 prompt->objectName() == QStringLiteral("BackupOptionsOrProceed")) {
-                // Pressed from outside this timer's slot: the options dialog's own loop must
-                // let the timer answer it.
-                m_optionsPressed = true;
-                QTimer::singleShot(0, prompt, [prompt] {
-                    QTest::mouseClick(prompt->findChild<QPushButton*>(QStringLiteral("Options")),
-                                      Qt::LeftButton);
-                });
-                return;
+                if (!m_optionsPressed) {
+                    // Pressed from outside this timer's slot: the options dialog's own loop must
+                    // let the timer answer it.
+                    m_optionsPressed = true;
+                    QTimer::singleShot(0, prompt, [prompt] {
+                        QTest::mouseClick(
+                            prompt->findChild<QPushButton*>(QStringLiteral("Options")),
+                            Qt::LeftButton);
+                    });
+                }
+                if (!m_optionsAnswered) {
+                    return;  // the prompt waits until its options have been set
+                }
             }
             seen.append(prompt->objectName());
             prompt->accept();
@@ -103,6 +109,7 @@ private:
     }
     QTimer m_timer;
     bool m_optionsPressed = false;
+    bool m_optionsAnswered = false;
 };
 
 // Every caption each progress dialog showed, one list per dialog, in the order they opened.
@@ -323,20 +330,29 @@ private slots:
         DialogAnswerer answerer;
         // At each run's prompt, which the run shows while it is in progress, the keys are
         // pressed on the prompt; what they open comes up on top of it and is answered there.
-        QStringList promptsSeen;  // by name: the second prompt may take the first one's memory
+        // By name: the second prompt may take the first one's memory.
+        QStringList promptsSeen;
+        QStringList keysPressed;
         answerer.first = [&](QWidget* modal) {
             auto* prompt = qobject_cast<COptionsOrProceed*>(modal);
-            if (prompt == nullptr || promptsSeen.contains(prompt->objectName())) {
+            if (prompt == nullptr) {
                 return false;
             }
-            promptsSeen.append(prompt->objectName());
-            QTimer::singleShot(0, prompt, [prompt] {
+            const QString name = prompt->objectName();
+            if (promptsSeen.contains(name)) {
+                // Between two keys the prompt is on top again: it is left alone until all
+                // four have been pressed.
+                return !keysPressed.contains(name);
+            }
+            promptsSeen.append(name);
+            QTimer::singleShot(0, prompt, [prompt, name, &keysPressed] {
                 QWindow* keys = prompt->windowHandle();
                 QTest::keyClick(keys, Qt::Key_F5);
                 const auto shift = Qt::ControlModifier | Qt::ShiftModifier;
                 QTest::keyClick(keys, Qt::Key_B, shift);
                 QTest::keyClick(keys, Qt::Key_R, shift);
                 QTest::keyClick(keys, Qt::Key_P, shift);
+                keysPressed.append(name);
             });
             return true;
         };
