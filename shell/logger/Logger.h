@@ -47,8 +47,14 @@ public:
 using LogSink = std::function<void(const std::string& entry)>;
 LogSink SetLogSink(LogSink sink);
 
-// The folder "logs" beside the program file, without a trailing separator.
+// The folder the log files go to, without a trailing separator: "logs" beside the program file
+// when that folder can be written (it is a writable folder, or the program's folder lets it be
+// made); otherwise, as for a program installed system-wide and run by a user,
+// "Tarnwick/logs" in the user's state folder. The logger and "View Logs" both ask here.
 std::filesystem::path GetLogFolder();
+
+// The same choice for the program folder given.
+std::filesystem::path LogFolderFor(const std::filesystem::path& programDirectory);
 
 // "MM-DD-YY Tarnwick Log.txt" for the given day.
 std::string LogFileName(const LocalDateTime& day);
