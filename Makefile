@@ -51,6 +51,8 @@ run: build
 INSTALL_SUDO = $(if $(DESTDIR),,$(SUDO))
 
 install: deps $(BUILD)/CMakeCache.txt
+	@# The desktop entry starts Tarnwick through pkexec; a staged tree is for another machine.
+	$(if $(DESTDIR),,$(MAKE) --no-print-directory deps PACKAGES=pkexec)
 	cmake --build $(BUILD) -j $(JOBS) --target tarnwick_installable
 	$(INSTALL_SUDO) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
