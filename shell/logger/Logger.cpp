@@ -46,23 +46,6 @@ bool CanCreateIn(const std::filesystem::path& folder) {
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-// Makes the log folder and any missing parent: the state folder of a fresh account may not exist
-// yet. Parents made here are private to the user, as the state folder should be. A failure shows
-// up as the open's.
-void CreateLogFolder(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> missing;
-    for (std::filesystem::path p = folder; !p.empty() && p != p.root_path(); p = p.parent_path()) {
-        struct stat info {};
-        if (::lstat(p.c_str(), &info) == 0 || errno != ENOENT) {
-            break;
-        }
-        missing.push_back(p);
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        ::mkdir(it->c_str(), *it == folder ? 0755 : 0700);
-    }
-}
-
 std::string WithoutLineBreaks(const std::string& text) {
     std::string entry;
     entry.reserve(text.size());
@@ -137,7 +120,7 @@ void AppendToDayFile(std::string_view bytes) {
     std::lock_guard lock(g_fileMutex);
     int fd = OpenForAppending(file);
     if (fd < 0 && errno == ENOENT) {
-        CreateLogFolder(folder);  // the first line ever
+        CreateLogFolder(folder);  // the first line ever; a failure shows up as the open's
         fd = OpenForAppending(file);
     }
     if (fd < 0) {
@@ -211,6 +194,21 @@ LogSink SetLogSink(LogSink sink) {
     std::lock_guard lock(g_stateMutex);
     auto previous = std::exchange(g_sink, std::move(next));
     return previous ? *previous : LogSink();
+}
+
+// Parents made here are private to the user, as the state folder should be.
+void CreateLogFolder(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = folder; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+        struct stat info {};
+        if (::lstat(p.c_str(), &info) == 0 || errno != ENOENT) {
+            break;
+        }
+        missing.push_back(p);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        ::mkdir(it->c_str(), *it == folder ? 0755 : 0700);
+    }
 }
 
 std::filesystem::path GetLogFolder() {

@@ -56,6 +56,10 @@ std::filesystem::path GetLogFolder();
 // The same choice for the program folder given.
 std::filesystem::path LogFolderFor(const std::filesystem::path& programDirectory);
 
+// Makes the log folder with any missing parent (the state folder of a fresh account may not exist
+// yet). Failures are left to whoever uses the folder next.
+void CreateLogFolder(const std::filesystem::path& folder);
+
 // "MM-DD-YY Tarnwick Log.txt" for the given day.
 std::string LogFileName(const LocalDateTime& day);
 
