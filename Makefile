@@ -6,18 +6,21 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake make g++ pkg-config git \
             qt6-base-dev libzstd-dev libxxhash-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
             xvfb xauth imagemagick clang-format clang libclang-rt-14-dev \
-            zstd time
+            zstd time desktop-file-utils libxml2-utils
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-sanitize test-tsan fuzz bench format format-check clean
+.PHONY: all deps build run install uninstall test test-sanitize test-tsan fuzz bench format \
+        format-check clean
 
 all: build
 
@@ -42,6 +45,20 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	@if [ "$$(id -u)" -eq 0 ]; then $(BUILD)/bin/tarnwick; \
 	else sudo --preserve-env=DISPLAY,XAUTHORITY,WAYLAND_DISPLAY $(BUILD)/bin/tarnwick; fi
+
+# Installs into PREFIX (under DESTDIR when set) what the program needs and nothing else; the list
+# of installed files is kept in $(BUILD)/install_manifest.txt for uninstall.
+INSTALL_SUDO = $(if $(DESTDIR),,$(SUDO))
+
+install: deps $(BUILD)/CMakeCache.txt
+	@# The desktop entry starts Tarnwick through pkexec; a staged tree is for another machine.
+	$(if $(DESTDIR),,$(MAKE) --no-print-directory deps PACKAGES=pkexec)
+	cmake --build $(BUILD) -j $(JOBS) --target tarnwick_installable
+	$(INSTALL_SUDO) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	$(INSTALL_SUDO) env DESTDIR="$(DESTDIR)" cmake -DMANIFEST="$(abspath $(BUILD))/install_manifest.txt" \
+	  -P cmake/Uninstall.cmake
 
 test: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600

@@ -85,7 +85,7 @@ void CPreferences::ViewLogs() {
     std::error_code error;
     // Something already there (even a file) is left alone; the browser shows what it is.
     if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
-        std::filesystem::create_directories(folder, error);
+        CreateLogFolder(folder);
     }
     m_opener(folder);
 }

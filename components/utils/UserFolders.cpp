@@ -55,6 +55,14 @@ std::filesystem::path GetHomeDirectory() {
     return "/";
 }
 
+std::filesystem::path GetStateDirectory() {
+    const char* configured = std::getenv("XDG_STATE_HOME");
+    if (configured != nullptr && configured[0] == '/') {
+        return configured;
+    }
+    return GetHomeDirectory() / ".local" / "state";
+}
+
 std::filesystem::path GetMyDocumentsDirectory() {
     const std::filesystem::path home = GetHomeDirectory();
     if (auto configured =

@@ -11,4 +11,8 @@ std::filesystem::path GetMyDocumentsDirectory();
 // The home folder: $HOME, or the password database's entry when HOME is unset.
 std::filesystem::path GetHomeDirectory();
 
+// Where the user's programs keep state that outlives a run, such as logs: $XDG_STATE_HOME when it
+// is an absolute path, otherwise ".local/state" in the home folder. The folder need not exist.
+std::filesystem::path GetStateDirectory();
+
 }  // namespace tkw

@@ -1,6 +1,8 @@
 // Draws Tarnwick's toolbar and navigation images into PNG files (48 and 24 pixels), so that they
 // share one palette and one stroke width. Run it again after changing a drawing:
 //   make -C build make_icons && build/resources/icons/make_icons resources/icons
+// With --application FOLDER it draws the program's own icon instead, as FOLDER/tarnwick-N.png for
+// each size a desktop's icon theme looks for; the build does that itself.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -140,22 +142,56 @@ const std::vector<std::pair<const char*, Drawing>> kIcons = {
      }},
 };
 
+// The program's icon: the archive box taking in a file, on a tile that stays readable at 16 pixels.
+void Application(QPainter& p) {
+    QLinearGradient tile(0, 2, 0, 46);
+    tile.setColorAt(0, kBlue.lighter(115));
+    tile.setColorAt(1, kInk);
+    p.setPen(Qt::NoPen);
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(2, 2, 44, 44), 9, 9);
+    QPen edge(kInk.darker(130), 2.4);
+    edge.setJoinStyle(Qt::RoundJoin);
+    p.setPen(edge);
+    p.setBrush(kPaper);
+    p.drawRoundedRect(QRectF(9, 25, 30, 15), 2, 2);
+    p.setBrush(kAmber);
+    p.drawRoundedRect(QRectF(7, 20, 34, 7), 2, 2);
+    p.drawLine(QPointF(19, 32), QPointF(29, 32));
+    Arrow(p, QPointF(24, 5), QPointF(24, 19), kGreen.lighter(125));
+}
+
+bool Save(const QString& folder, const char* name, int size, const Drawing& draw) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 48.0, size / 48.0);
+    draw(painter);
+    painter.end();
+    return image.save(folder + u'/' + QString::fromLatin1(name) + u'-' + QString::number(size) +
+                      QStringLiteral(".png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    const QStringList arguments = app.arguments();
+    if (arguments.size() == 3 && arguments[1] == QStringLiteral("--application")) {
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            if (!Save(arguments[2], "tarnwick", size, Application)) {
+                return 1;
+            }
+        }
+        return 0;
+    }
+    const QString folder = arguments.size() > 1 ? arguments[1] : QStringLiteral(".");
     for (const auto& [name, draw] : kIcons) {
         for (const int size : {48, 24}) {
-            QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(size / 48.0, size / 48.0);
-            draw(painter);
-            painter.end();
-            image.save(folder + u'/' + QString::fromLatin1(name) + u'-' + QString::number(size) +
-                       QStringLiteral(".png"));
+            if (!Save(folder, name, size, draw)) {
+                return 1;
+            }
         }
     }
     return 0;

@@ -12,11 +12,15 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include "BuildInfo.h"
 
 #include "components/utils/LocalTime.h"
 #include "components/utils/ProcessInfo.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/TextEncoding.h"
+#include "components/utils/UserFolders.h"
 #include "shell/profile/ProfileKeys.h"
 
 namespace tkw {
@@ -36,6 +40,11 @@ std::filesystem::path g_lastFile;  // the file of the last append, guarded by g_
 // microseconds of its own append; a program that keeps holding it makes this call fail.
 constexpr int kLockAttempts = 20;
 constexpr auto kLockRetryWait = std::chrono::milliseconds(1);
+
+// Asked with the effective user id, the one that will open the files.
+bool CanCreateIn(const std::filesystem::path& folder) {
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
 
 std::string WithoutLineBreaks(const std::string& text) {
     std::string entry;
@@ -111,8 +120,7 @@ void AppendToDayFile(std::string_view bytes) {
     std::lock_guard lock(g_fileMutex);
     int fd = OpenForAppending(file);
     if (fd < 0 && errno == ENOENT) {
-        // The first line ever: create the folder (one level; a failure shows up as the open's).
-        ::mkdir(folder.c_str(), 0755);
+        CreateLogFolder(folder);  // the first line ever; a failure shows up as the open's
         fd = OpenForAppending(file);
     }
     if (fd < 0) {
@@ -188,6 +196,21 @@ LogSink SetLogSink(LogSink sink) {
     return previous ? *previous : LogSink();
 }
 
+// Parents made here are private to the user, as the state folder should be.
+void CreateLogFolder(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = folder; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+        struct stat info {};
+        if (::lstat(p.c_str(), &info) == 0 || errno != ENOENT) {
+            break;
+        }
+        missing.push_back(p);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        ::mkdir(it->c_str(), *it == folder ? 0755 : 0700);
+    }
+}
+
 std::filesystem::path GetLogFolder() {
     {
         std::lock_guard lock(g_stateMutex);
@@ -195,7 +218,16 @@ std::filesystem::path GetLogFolder() {
             return *g_environment.folder;
         }
     }
-    return GetProgramDirectory() / "logs";
+    return LogFolderFor(GetProgramDirectory());
+}
+
+std::filesystem::path LogFolderFor(const std::filesystem::path& programDirectory) {
+    const std::filesystem::path beside = programDirectory / "logs";
+    struct stat info {};
+    const bool usable = ::stat(beside.c_str(), &info) == 0
+                            ? S_ISDIR(info.st_mode) && CanCreateIn(beside)
+                            : errno == ENOENT && CanCreateIn(programDirectory);
+    return usable ? beside : GetStateDirectory() / buildinfo::kProductName / "logs";
 }
 
 std::string LogFileName(const LocalDateTime& day) {

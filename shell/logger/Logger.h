@@ -47,8 +47,18 @@ public:
 using LogSink = std::function<void(const std::string& entry)>;
 LogSink SetLogSink(LogSink sink);
 
-// The folder "logs" beside the program file, without a trailing separator.
+// The folder the log files go to, without a trailing separator: "logs" beside the program file
+// when that folder can be written (it is a writable folder, or the program's folder lets it be
+// made); otherwise, as for a program installed system-wide and run by a user,
+// "Tarnwick/logs" in the user's state folder. The logger and "View Logs" both ask here.
 std::filesystem::path GetLogFolder();
+
+// The same choice for the program folder given.
+std::filesystem::path LogFolderFor(const std::filesystem::path& programDirectory);
+
+// Makes the log folder with any missing parent (the state folder of a fresh account may not exist
+// yet). Failures are left to whoever uses the folder next.
+void CreateLogFolder(const std::filesystem::path& folder);
 
 // "MM-DD-YY Tarnwick Log.txt" for the given day.
 std::string LogFileName(const LocalDateTime& day);

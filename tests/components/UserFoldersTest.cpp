@@ -16,7 +16,7 @@ namespace {
 class UserFoldersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
             const char* value = std::getenv(name);
             m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
@@ -55,6 +55,23 @@ TEST_F(UserFoldersTest, TheDocumentsFolderComesFromUserDirsOrDefaultsToHomeDocum
     for (const auto& c : cases) {
         UserDirs(c.userDirs);
         EXPECT_EQ(GetMyDocumentsDirectory(), c.expected) << c.what;
+    }
+}
+
+TEST_F(UserFoldersTest, TheStateFolderIsXdgStateHomeWhenAbsoluteOrHomeLocalState) {
+    const auto home = m_temp / "home";
+    const struct {
+        const char* value;  // nullptr: unset
+        std::filesystem::path expected;
+    } cases[] = {
+        {nullptr, home / ".local/state"},
+        {"", home / ".local/state"},
+        {"relative/state", home / ".local/state"},
+        {"/srv/state", "/srv/state"},
+    };
+    for (const auto& c : cases) {
+        c.value ? ::setenv("XDG_STATE_HOME", c.value, 1) : ::unsetenv("XDG_STATE_HOME");
+        EXPECT_EQ(GetStateDirectory(), c.expected) << (c.value ? c.value : "unset");
     }
 }
 

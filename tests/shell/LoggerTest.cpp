@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "components/utils/ReportError.h"
@@ -108,6 +110,15 @@ TEST_F(LoggerTest, AMessageAfterMidnightGoesToTheNextDaysFile) {
     EXPECT_EQ(test::ReadFileBytes(DayFile("01-01-12 Tarnwick Log.txt")), "new year\r\n");
 }
 
+TEST_F(LoggerTest, AStateFolderThatDoesNotExistYetIsMadeWithItsParents) {
+    const fs::path logs = m_temp / "home/.local/state/Tarnwick/logs";
+    SetLogEnvironment({logs, {}});
+    m_logger.Write("first\r\n");
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+    EXPECT_EQ(test::ReadFileBytes(logs / LogFileName(NowLocal())), "first\r\n");
+    EXPECT_EQ(fs::status(m_temp / "home/.local").permissions(), fs::perms::owner_all);
+}
+
 TEST_F(LoggerTest, WithoutASinkTheMessageGoesToTheFileOnly) {
     SetLogSink({});
     m_logger.Write("quiet\r\n");
@@ -189,6 +200,61 @@ TEST_F(LoggerTest, ThreadsLoggingAtOnceLoseNoLine) {
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_NE(file.find(ThreadLine(t, kLines - 1)), std::string::npos);
     }
+}
+
+// Runs a call as a user who owns none of the test's folders: root writes everywhere.
+template <typename Call>
+auto AsAnotherUser(Call call) {
+    const bool root = ::geteuid() == 0;
+    if (root && ::seteuid(65534) != 0) {
+        ADD_FAILURE() << "cannot become nobody";
+    }
+    auto result = call();
+    if (root && ::seteuid(0) != 0) {
+        std::abort();  // the rest of the run would not be root any more
+    }
+    return result;
+}
+
+// An installed program's folder is not the user's to write: the log files then go to the user's
+// state folder rather than failing on every line.
+TEST(LogFolder, GoesBesideTheProgramWhenItCanBeWrittenOtherwiseToTheStateFolder) {
+    test::TempDir temp;
+    fs::permissions(temp.path(), fs::perms(0755));
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("XDG_STATE_HOME", (temp / "state").c_str(), 1);
+    const fs::path stateLogs = temp / "state/Tarnwick/logs";
+
+    enum class Logs { None, Writable, ReadOnly, AFile };
+    const struct {
+        const char* what;
+        int folderMode;
+        Logs logs;
+        bool beside;
+    } cases[] = {
+        {"writable program folder", 0777, Logs::None, true},
+        {"read-only program folder", 0555, Logs::None, false},
+        {"read-only program folder with a writable logs folder", 0555, Logs::Writable, true},
+        {"writable program folder with a read-only logs folder", 0777, Logs::ReadOnly, false},
+        {"a file named logs", 0777, Logs::AFile, false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const fs::path program = temp / ("program" + std::to_string(n++));
+        fs::create_directory(program);
+        if (c.logs == Logs::AFile) {
+            test::WriteFileBytes(program / "logs", "");
+        } else if (c.logs != Logs::None) {
+            fs::create_directory(program / "logs");
+            fs::permissions(program / "logs", fs::perms(c.logs == Logs::Writable ? 0777 : 0555));
+        }
+        fs::permissions(program, fs::perms(c.folderMode));
+        const fs::path chosen = AsAnotherUser([&] { return LogFolderFor(program); });
+        EXPECT_EQ(chosen, c.beside ? program / "logs" : stateLogs) << c.what;
+        fs::permissions(program, fs::perms(0755));
+    }
+    saved ? ::setenv("XDG_STATE_HOME", savedValue.c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
 }
 
 TEST(LogFolder, IsTheFolderLogsBesideTheProgram) {
