@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include "components/utils/FileVersionInfo.h"
@@ -25,6 +26,14 @@ QString NameAndVersion() {
         .arg(version.GetFileVersionMinor());
 }
 
+// The dark looks keep the standard dark-blue link colour, which can hardly be read on their
+// background; there the link is drawn light blue.
+QString LinkTo(const QString& address, const QPalette& palette) {
+    const bool dark = palette.color(QPalette::Window).lightness() < 128;
+    const QString style = dark ? QStringLiteral(" style=\"color: #7fb8ff;\"") : QString();
+    return QStringLiteral("<a href=\"%1\"%2>%1</a>").arg(address.toHtmlEscaped(), style);
+}
+
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent, std::function<void(const QUrl&)> navigate)
@@ -41,8 +50,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, std::function<void(const QUrl&)> navigate)
     name->setObjectName(QStringLiteral("AboutText"));
 
     const QString site = QString::fromStdString(VendorWebsite());
-    auto* link =
-        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(site.toHtmlEscaped()), this);
+    auto* link = new QLabel(LinkTo(site, palette()), this);
     link->setObjectName(QStringLiteral("AboutLink"));
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -61,11 +69,14 @@ CAboutDlg::CAboutDlg(QWidget* parent, std::function<void(const QUrl&)> navigate)
             [this] { m_navigate(QUrl(QString::fromStdString(DownloadPage()))); });
 
     auto* layout = new QGridLayout(this);
-    layout->setHorizontalSpacing(16);
+    layout->setContentsMargins(20, 20, 20, 14);
+    layout->setHorizontalSpacing(20);
+    layout->setVerticalSpacing(10);
     layout->addWidget(icon, 0, 0, 2, 1);
     layout->addWidget(name, 0, 1);
     layout->addWidget(link, 1, 1);
-    layout->addWidget(buttons, 2, 0, 1, 2);
+    layout->setRowMinimumHeight(2, 8);
+    layout->addWidget(buttons, 3, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
