@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrlQuery>
 #include <cerrno>
@@ -88,7 +89,7 @@ void CHelpCommands::CheckForNewVersion() {
     information.SetIniFile(text.toStdString());
     const std::string latest = information.GetProfileStringW("LatestVersion");
     CFileVersionInfo program;
-    if (!program.Open(QCoreApplication::applicationFilePath().toStdString())) {
+    if (!program.Open(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString())) {
         ReportError("Cannot get info about exe file !", errno);
         return;
     }
