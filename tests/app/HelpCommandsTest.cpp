@@ -103,7 +103,7 @@ QString NewerVersionQuestion(const QString& published, const QString& site) {
            QStringLiteral("/download.php - do you want to visit this website now ?");
 }
 
-// Closes the about box from a timer once it is up, with `close`, and says how it ended.
+// Acts on the about box from a timer, once the box is up and modal.
 void WhenAboutBoxIsUp(const std::function<void(QDialog&)>& act) {
     QTimer::singleShot(0, [act] {
         auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
