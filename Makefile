@@ -14,19 +14,29 @@ PACKAGES := cmake make g++ pkg-config git \
             qt6-base-dev libzstd-dev libxxhash-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
             xvfb xauth imagemagick clang-format clang libclang-rt-14-dev \
-            zstd time desktop-file-utils libxml2-utils
+            zstd time desktop-file-utils libxml2-utils fp-utils
+
+# What only `make run` needs: a viewer for the help file, and xdg-open, through which the program
+# opens it, web pages and mail.
+RUN_PACKAGES := xchm xdg-utils
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run install uninstall test test-sanitize test-tsan fuzz bench format \
-        format-check clean
+.PHONY: all deps deps-run install-packages build run install uninstall test test-sanitize \
+        test-tsan fuzz bench format format-check clean
 
 all: build
 
 deps:
+	@$(MAKE) --no-print-directory install-packages WANTED="$(PACKAGES)"
+
+deps-run:
+	@$(MAKE) --no-print-directory install-packages WANTED="$(RUN_PACKAGES)"
+
+install-packages:
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(WANTED); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -42,7 +52,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Tarnwick must run as root; a non-root user is asked for the password by sudo.
-run: build
+run: build deps-run
 	@if [ "$$(id -u)" -eq 0 ]; then $(BUILD)/bin/tarnwick; \
 	else sudo --preserve-env=DISPLAY,XAUTHORITY,WAYLAND_DISPLAY $(BUILD)/bin/tarnwick; fi
 

@@ -14,24 +14,25 @@ bool MessageBoxesSwitchedOff() {
     return qEnvironmentVariableIntValue("TARNWICK_NO_MESSAGE_BOXES") == 1;
 }
 
-void ShowOnGuiThread(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tarnwick"), text, QMessageBox::Ok,
+void ShowOnGuiThread(const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, QStringLiteral("Tarnwick"), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.exec();
 }
 
 }  // namespace
 
-void ShowMessage(const QString& text) {
+void ShowMessage(const QString& text, QMessageBox::Icon icon) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
     if (MessageBoxesSwitchedOff() || QApplication::instance() == nullptr) {
         return;
     }
-    RunOnGuiThread(QApplication::instance(), [&text] { ShowOnGuiThread(text); });
+    RunOnGuiThread(QApplication::instance(), [&text, icon] { ShowOnGuiThread(text, icon); });
 }
 
-bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer) {
+bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer,
+              QMessageBox::Icon icon) {
     std::fprintf(stderr, "%s\n", question.toLocal8Bit().constData());
     std::fflush(stderr);
     if (MessageBoxesSwitchedOff() || QApplication::instance() == nullptr) {
@@ -39,7 +40,7 @@ bool AskYesNo(QWidget* parent, const QString& question, bool unattendedAnswer) {
     }
     bool yes = false;
     const auto ask = [&] {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Tarnwick"), question,
+        QMessageBox box(icon, QStringLiteral("Tarnwick"), question,
                         QMessageBox::Yes | QMessageBox::No, parent);
         yes = box.exec() == QMessageBox::Yes;
     };

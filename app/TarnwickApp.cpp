@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "app/GuiMessages.h"
+#include "app/HelpCommands.h"
 #include "app/TerminationSignals.h"
 #include "components/utils/Elevation.h"
 #include "components/utils/LocalTime.h"
@@ -113,6 +114,7 @@ void CTarnwickApp::CreateMainFrame() {
     m_commands->SetQuestion([frame = m_mainFrame.get()](const QString& question) {
         return AskYesNo(frame, question, true);
     });
+    (new CHelpCommands(m_mainFrame.get()))->ConnectTo(*m_mainFrame);
     connect(m_mainFrame.get(), &CMainFrame::closing, this, &CTarnwickApp::OnClosingMainFrame);
     connect(m_terminationSignals, &CTerminationSignals::terminationRequested, this,
             &CTarnwickApp::OnTerminationRequested);

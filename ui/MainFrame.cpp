@@ -8,6 +8,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -120,7 +121,6 @@ void CMainFrame::CreateMenus() {
     view->addAction(m_refreshAction);
     view->addSeparator();
 
-    // The Help entries are disabled: there are no help pages.
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     QAction* backupOptions =
         Command(QStringLiteral("&Backup Options         (Ctrl+Shift+B)"),
@@ -138,11 +138,31 @@ void CMainFrame::CreateMenus() {
                 QStringLiteral("Change the preferences"), &CMainFrame::preferencesRequested);
     preferences->setObjectName(QStringLiteral("PreferencesAction"));
     tools->addAction(preferences);
+    CreateHelpMenu();
+}
+
+void CMainFrame::CreateHelpMenu() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    for (const char* label : {"&Help F1", "&Check For New Version ...", "Send Feedback",
-                              "&Visit Website", "&About Tarnwick...", "&Donate"}) {
-        help->addAction(QString::fromLatin1(label))->setEnabled(false);
-    }
+    const auto entry = [&](const QString& label, const QString& prompt, const QString& name,
+                           void (CMainFrame::*signal)()) {
+        QAction* action = Command(label, prompt, signal);
+        action->setObjectName(name);
+        help->addAction(action);
+    };
+    entry(QStringLiteral("&Help F1"), QStringLiteral("Display help"),
+          QStringLiteral("HelpMenuAction"), &CMainFrame::helpRequested);
+    entry(QStringLiteral("&Check For New Version ..."),
+          QStringLiteral("Check For New Versions ..."), QStringLiteral("CheckForNewVersionAction"),
+          &CMainFrame::checkForNewVersionRequested);
+    entry(QStringLiteral("Send Feedback"), QStringLiteral("Send a emails to us, report a bug ..."),
+          QStringLiteral("SendFeedbackAction"), &CMainFrame::sendFeedbackRequested);
+    entry(QStringLiteral("&Visit Website"), QStringLiteral("Open our site"),
+          QStringLiteral("VisitWebsiteAction"), &CMainFrame::visitWebsiteRequested);
+    entry(QStringLiteral("&About Tarnwick..."),
+          QStringLiteral("Display program information, version number and copyright"),
+          QStringLiteral("AboutAction"), &CMainFrame::aboutRequested);
+    entry(QStringLiteral("&Donate"), QStringLiteral("Donate me some money"),
+          QStringLiteral("DonateAction"), &CMainFrame::donateRequested);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -169,9 +189,11 @@ void CMainFrame::CreateToolBar() {
            &CMainFrame::runRestoreRequested);
     button(QStringLiteral("Refresh"), QStringLiteral("refresh"),
            QStringLiteral("Refresh the local folders"), &CMainFrame::refreshRequested);
-    QAction* help = bar->addAction(ProgramIcon(QStringLiteral("help")), QStringLiteral("Help"));
-    help->setStatusTip(QStringLiteral("Display help"));
-    help->setEnabled(false);
+    QAction* help =
+        Command(QStringLiteral("Help"), QStringLiteral("Display help"), &CMainFrame::helpRequested);
+    help->setIcon(ProgramIcon(QStringLiteral("help")));
+    help->setObjectName(QStringLiteral("HelpAction"));
+    bar->addAction(help);
     for (QAction* action : bar->actions()) {
         if (QWidget* widget = bar->widgetForAction(action); widget && !action->isSeparator()) {
             widget->setMinimumSize(80, 61);
@@ -245,6 +267,8 @@ void CMainFrame::CreateShortcutKeys() {
     auto* keys = new CProgramKeys(this);
     connect(keys, &CProgramKeys::refreshPressed, this, &CMainFrame::refreshRequested);
     connect(keys, &CProgramKeys::letterPressed, this, &CMainFrame::shortcutKeyPressed);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &CMainFrame::helpRequested);
 }
 
 void CMainFrame::RestoreLayout() {

@@ -55,6 +55,13 @@ signals:
     void backupOptionsRequested();
     void restoreOptionsRequested();
     void preferencesRequested();
+    // The Help menu, the toolbar's Help button and F1.
+    void helpRequested();
+    void checkForNewVersionRequested();
+    void sendFeedbackRequested();
+    void visitWebsiteRequested();
+    void aboutRequested();
+    void donateRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +72,7 @@ private:
     void CreateNavigationPane();
     void CreateStatusBar();
     void CreateLookMenu(QMenu* view);
+    void CreateHelpMenu();
     void CreateShortcutKeys();
     void SaveLayout();
     QAction* Command(const QString& label, const QString& prompt, void (CMainFrame::*signal)());

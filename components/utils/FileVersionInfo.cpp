@@ -56,5 +56,11 @@ std::uint16_t CFileVersionInfo::GetFileVersionMajor() const {
 std::uint16_t CFileVersionInfo::GetFileVersionMinor() const {
     return static_cast<std::uint16_t>(buildinfo::kVersionMinor);
 }
+std::uint16_t CFileVersionInfo::GetFileVersionBuild() const {
+    return static_cast<std::uint16_t>(buildinfo::kVersionBuild);
+}
+std::uint16_t CFileVersionInfo::GetFileVersionRevision() const {
+    return static_cast<std::uint16_t>(buildinfo::kVersionRevision);
+}
 
 }  // namespace tkw

@@ -33,10 +33,12 @@ public:
     // carries no such value or Open has not succeeded.
     bool QueryStringValue(int number, std::string& value) const;
 
-    // The first two parts of the version (1 and 2 of 1.2.0.1); the whole version is the string
+    // The four parts of the version (1, 2, 0 and 1 of 1.2.0.1); the whole version is the string
     // value kFileVersion.
     std::uint16_t GetFileVersionMajor() const;
     std::uint16_t GetFileVersionMinor() const;
+    std::uint16_t GetFileVersionBuild() const;
+    std::uint16_t GetFileVersionRevision() const;
 
 private:
     bool m_open = false;
