@@ -24,7 +24,6 @@ namespace tkw {
 namespace {
 
 constexpr std::string_view kToolBarsKey = "ToolBars";
-const QString kButtonMime = QStringLiteral("application/x-tarnwick-toolbar-button");
 
 // Menu commands that do what a toolbar button does show that button's image.
 unsigned ButtonTwin(unsigned command) {
@@ -312,7 +311,7 @@ bool CToolbarCustomizer::StartQuickDrag(QToolBar* bar, QAction* action) {
         return false;
     }
     auto* mime = new QMimeData;
-    mime->setData(kButtonMime, QByteArray::number(from) + ' ' + QByteArray::number(command));
+    mime->setData(ButtonMimeType(), QByteArray::number(from) + ' ' + QByteArray::number(command));
     auto* drag = new QDrag(bar);
     drag->setMimeData(mime);
     if (QWidget* widget = bar->widgetForAction(action)) {
@@ -331,7 +330,7 @@ bool CToolbarCustomizer::DropOn(QToolBar* bar, QEvent* event) {
         return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    if (!drop->mimeData()->hasFormat(kButtonMime)) {
+    if (!drop->mimeData()->hasFormat(ButtonMimeType())) {
         return false;
     }
     drop->setDropAction(Qt::MoveAction);
@@ -339,18 +338,22 @@ bool CToolbarCustomizer::DropOn(QToolBar* bar, QEvent* event) {
     if (type != QEvent::Drop) {
         return true;
     }
-    const QList<QByteArray> parts = drop->mimeData()->data(kButtonMime).split(' ');
+    DropButton(bar, *drop->mimeData(), drop->position().toPoint());
+    return true;
+}
+
+bool CToolbarCustomizer::DropButton(QToolBar* bar, const QMimeData& mime, QPoint at) {
+    const QList<QByteArray> parts = mime.data(ButtonMimeType()).split(' ');
     unsigned to = 0;
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         to = it->widget == bar ? it.key() : to;
     }
     if (parts.size() != 2 || to == 0) {
-        return true;
+        return false;
     }
     const unsigned from = parts[0].toUInt();
     const unsigned command = parts[1].toUInt();
     int index = -1;
-    const QPoint at = drop->position().toPoint();
     if (QAction* target = bar->actionAt(at); target != nullptr && CommandNumber(target) != 0) {
         index = static_cast<int>(m_bars[to].buttons.indexOf(CommandNumber(target)));
         const QRect place = bar->actionGeometry(target);
@@ -358,11 +361,9 @@ bool CToolbarCustomizer::DropOn(QToolBar* bar, QEvent* event) {
                                                                 : at.y() > place.center().y();
         index += (index >= 0 && after) ? 1 : 0;
     }
-    QTimer::singleShot(0, this, [this, from, command, to, index] {
-        if (from == to || !m_bars[to].buttons.contains(command)) {
-            MoveButton(from, command, to, index);
-        }
-    });
+    // The dragged button's widget is still handling its press; it is replaced afterwards.
+    QTimer::singleShot(0, this,
+                       [this, from, command, to, index] { MoveButton(from, command, to, index); });
     return true;
 }
 

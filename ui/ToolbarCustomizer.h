@@ -11,6 +11,7 @@
 class QAction;
 class QMainWindow;
 class QMenu;
+class QMimeData;
 class QToolBar;
 
 namespace tkw {
@@ -55,6 +56,15 @@ public:
     bool RemoveButton(unsigned id, unsigned command);
     // Moves a button to `index` of the toolbar `to` (the same or another one).
     bool MoveButton(unsigned from, unsigned command, unsigned to, int index);
+
+    // What a button dragged with Alt held carries: "toolbar command", both decimal.
+    static QString ButtonMimeType() {
+        return QStringLiteral("application/x-tarnwick-toolbar-button");
+    }
+
+    // A button dropped on a toolbar at `at` (the toolbar's coordinates) lands before or after the
+    // button there, or at the end; its drag carries ButtonMimeType(). False for a foreign drop.
+    bool DropButton(QToolBar* bar, const QMimeData& mime, QPoint at);
 
     // The entry that opens the customisation dialog, at the end of every toolbar and of the pane
     // menu.
