@@ -25,6 +25,18 @@ QPushButton* NamedButton(const QString& text, const char* name, QWidget* parent)
     return button;
 }
 
+constexpr int kListIcon = 16;
+
+// An empty image for a command without one keeps the labels of a list in line.
+QIcon EvenIcon(const QIcon& icon) {
+    if (!icon.isNull()) {
+        return icon;
+    }
+    QPixmap blank(kListIcon, kListIcon);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
+}
+
 }  // namespace
 
 CCustomizeDialog::CCustomizeDialog(CToolbarCustomizer& toolbars, QWidget* parent)
@@ -49,9 +61,13 @@ CCustomizeDialog::CCustomizeDialog(CToolbarCustomizer& toolbars, QWidget* parent
     m_limit->setObjectName(QStringLiteral("ToolBarLimit"));
     m_commands->setObjectName(QStringLiteral("Commands"));
     m_buttons->setObjectName(QStringLiteral("Buttons"));
+    for (QListWidget* list : {m_commands, m_buttons}) {
+        list->setIconSize(QSize(kListIcon, kListIcon));
+    }
 
     for (const CToolbarCustomizer::Command& command : m_toolbars.Commands()) {
-        auto* item = new QListWidgetItem(command.source->icon(), command.label, m_commands);
+        auto* item =
+            new QListWidgetItem(EvenIcon(command.source->icon()), command.label, m_commands);
         item->setData(Qt::UserRole, command.number);
     }
 
@@ -159,7 +175,7 @@ void CCustomizeDialog::FillButtons(unsigned selectCommand) {
         for (const QAction* action : bar->actions()) {
             icon = action->data().toUInt() == command ? action->icon() : icon;
         }
-        auto* item = new QListWidgetItem(icon, m_toolbars.LabelOf(command), m_buttons);
+        auto* item = new QListWidgetItem(EvenIcon(icon), m_toolbars.LabelOf(command), m_buttons);
         item->setData(Qt::UserRole, command);
         if (command == selectCommand) {
             m_buttons->setCurrentItem(item);

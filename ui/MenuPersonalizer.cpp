@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTimer>
 
 #include "shell/profile/ProfileKeys.h"
@@ -17,6 +18,19 @@ namespace tkw {
 namespace {
 
 constexpr std::string_view kUsedCommandsKey = "MenuUsedCommands";
+
+// Two chevrons pointing down: there is more of this menu.
+QIcon ChevronIcon(const QColor& color) {
+    QPixmap image(16, 16);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 1.6));
+    for (const int top : {3, 8}) {
+        painter.drawPolyline(QPolygonF({QPointF(4, top), QPointF(8, top + 4), QPointF(12, top)}));
+    }
+    return QIcon(image);
+}
 
 }  // namespace
 
@@ -46,7 +60,7 @@ void CMenuPersonalizer::Personalize(QMenu* menu) {
     }
     auto* expand = new QAction(QStringLiteral("Show All Commands"), menu);
     expand->setObjectName(QStringLiteral("ExpandMenuAction"));
-    expand->setIcon(QIcon::fromTheme(QStringLiteral("go-down")));
+    expand->setIcon(ChevronIcon(menu->palette().color(QPalette::Text)));
     expand->setToolTip(QStringLiteral("Show the whole menu"));
     menu->addAction(expand);
     m_expand.insert(menu, expand);

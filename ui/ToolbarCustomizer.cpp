@@ -12,7 +12,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QStyle>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QToolBar>
 
@@ -58,6 +58,7 @@ CToolbarCustomizer::CToolbarCustomizer(QMainWindow& frame, QToolBar& standard)
       m_frame(frame),
       m_customize(new QAction(QStringLiteral("Customize..."), this)) {
     m_customize->setObjectName(QStringLiteral("CustomizeAction"));
+    m_customize->setIconText(m_customize->text());
     m_customize->setData(kCustomizeCommand);
     m_customize->setStatusTip(QStringLiteral("Customize the toolbars"));
     connect(m_customize, &QAction::triggered, this, &CToolbarCustomizer::Customize);
@@ -136,12 +137,18 @@ QAction* CToolbarCustomizer::ButtonAction(unsigned command) {
     }
     QAction* source = found->source;
     // A button of its own, so that the menu's label with its shortcut text stays in the menu.
-    auto* button = new QAction(found->label, this);
+    // Its shortcut in brackets is left to the tooltip; a command without an image shows its text
+    // alone.
+    QString text = found->label;
+    text.remove(QRegularExpression(QStringLiteral("\\s*\\([^)]*\\)$")));
+    auto* button = new QAction(text, this);
+    button->setToolTip(found->label);
     button->setData(command);
-    QAction* twin = m_buttonActions.value(ButtonTwin(command));
-    button->setIcon(!source->icon().isNull() ? source->icon()
-                    : twin != nullptr        ? twin->icon()
-                                      : m_frame.style()->standardIcon(QStyle::SP_CommandLink));
+    if (QAction* twin = m_buttonActions.value(ButtonTwin(command))) {
+        button->setIcon(twin->icon());
+    } else {
+        button->setIcon(source->icon());
+    }
     button->setStatusTip(source->statusTip());
     button->setCheckable(source->isCheckable());
     const auto follow = [button, source] {
@@ -166,6 +173,8 @@ QToolBar* CToolbarCustomizer::NewToolBarWidget(unsigned id, const QString& name)
     bar->setIconSize(standard->iconSize());
     bar->setAcceptDrops(true);
     bar->installEventFilter(this);
+    // A row of its own: beside the wide standard toolbar its buttons would be squeezed.
+    m_frame.addToolBarBreak(Qt::TopToolBarArea);
     m_frame.addToolBar(Qt::TopToolBarArea, bar);
     return bar;
 }
