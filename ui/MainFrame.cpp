@@ -186,7 +186,9 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateNavigationPane() {
     auto* dock = new QDockWidget(QStringLiteral("Shortcuts"), this);
     dock->setObjectName(QStringLiteral("ShortcutsPane"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    // Closable, so that the pane menu can hide it and bring it back.
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                      QDockWidget::DockWidgetClosable);
     auto* pages = new COutlookBar(dock);
     m_outlook = pages;
     pages->addItem(m_localTree, style()->standardIcon(QStyle::SP_DirIcon),

@@ -156,6 +156,35 @@ private slots:
         }
     }
 
+    void thePaneMenuHidesAndShowsTheOutlookBar() {
+        test::TestProfile profile;
+        {
+            test::WindowHarness window;
+            CMainFrame& frame = *window.frame;
+            frame.RestoreLayout();
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            auto* pane = frame.findChild<QDockWidget*>(QStringLiteral("ShortcutsPane"));
+            QVERIFY(pane && pane->isVisible());
+            QCOMPARE(pane->windowTitle(), QStringLiteral("Shortcuts"));
+            std::unique_ptr<QMenu> menu(frame.createPopupMenu());
+            QAction* entry = ActionLabelled(menu.get(), QStringLiteral("Outlook Bar"));
+            QVERIFY(entry && entry->isEnabled() && entry->isChecked());
+            entry->trigger();
+            QVERIFY(!pane->isVisible());
+            QVERIFY(frame.close());
+        }
+        test::WindowHarness window;
+        CMainFrame& frame = *window.frame;
+        frame.RestoreLayout();
+        frame.show();
+        auto* pane = frame.findChild<QDockWidget*>(QStringLiteral("ShortcutsPane"));
+        QVERIFY2(!pane->isVisible(), "hidden as it was left");
+        std::unique_ptr<QMenu> menu(frame.createPopupMenu());
+        ActionLabelled(menu.get(), QStringLiteral("Outlook Bar"))->trigger();
+        QVERIFY(pane->isVisible());
+    }
+
     void theDialogAddsRemovesAndReordersButtons() {
         test::TestProfile profile;
         test::WindowHarness window;
