@@ -7,8 +7,12 @@
 #include <QToolBar>
 #include <utility>
 
+#include "ui/ApplicationLook.h"
+
 namespace tkw {
 namespace {
+
+constexpr const char* kCommandProperty = "command";
 
 // The labels of the menu entries and the toolbar buttons with their command numbers.
 const std::pair<const char*, unsigned> kLabels[] = {
@@ -40,7 +44,7 @@ void Attach(const QList<QAction*>& actions, const std::pair<const char*, unsigne
         }
         for (const auto& [label, command] : table) {
             if (action->text() == QString::fromLatin1(label)) {
-                action->setData(command);
+                SetCommandNumber(action, command);
                 break;
             }
         }
@@ -49,6 +53,13 @@ void Attach(const QList<QAction*>& actions, const std::pair<const char*, unsigne
 
 void AttachToMenu(QMenu* menu) {
     Attach(menu->actions(), kLabels);
+    // The looks carry their numbers as their data already.
+    for (QAction* action : menu->actions()) {
+        if (const unsigned look = action->data().toUInt();
+            CommandNumber(action) == 0 && IsApplicationLook(look)) {
+            SetCommandNumber(action, look);
+        }
+    }
     for (QAction* action : menu->actions()) {
         if (action->menu() != nullptr) {
             AttachToMenu(action->menu());
@@ -69,10 +80,12 @@ void AttachCommandNumbers(QMainWindow& frame) {
     }
 }
 
+void SetCommandNumber(QAction* action, unsigned command) {
+    action->setProperty(kCommandProperty, command);
+}
+
 unsigned CommandNumber(const QAction* action) {
-    bool ok = false;
-    const unsigned command = action->data().toUInt(&ok);
-    return ok ? command : 0;
+    return action->property(kCommandProperty).toUInt();
 }
 
 const QList<unsigned>& BasicCommands() {

@@ -8,7 +8,8 @@ class QMainWindow;
 
 namespace tkw {
 
-// Every command of the menus and the toolbar has a number, kept as its action's data. The
+// Every command of the menus and the toolbar has a number, kept in its action's "command"
+// property. The
 // customisation reads it to list, place, remember and personalise commands.
 inline constexpr unsigned kCustomizeCommand = 126;
 inline constexpr unsigned kStandardToolBarId = 0xE800;
@@ -21,6 +22,7 @@ void AttachCommandNumbers(QMainWindow& frame);
 
 // The number an action carries; 0 for none.
 unsigned CommandNumber(const QAction* action);
+void SetCommandNumber(QAction* action, unsigned command);
 
 // The commands a menu shows before it is expanded.
 const QList<unsigned>& BasicCommands();

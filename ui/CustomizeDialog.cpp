@@ -173,7 +173,7 @@ void CCustomizeDialog::FillButtons(unsigned selectCommand) {
     for (const unsigned command : m_toolbars.ButtonsOf(CurrentToolBar())) {
         QIcon icon;
         for (const QAction* action : bar->actions()) {
-            icon = action->data().toUInt() == command ? action->icon() : icon;
+            icon = CommandNumber(action) == command ? action->icon() : icon;
         }
         auto* item = new QListWidgetItem(EvenIcon(icon), m_toolbars.LabelOf(command), m_buttons);
         item->setData(Qt::UserRole, command);

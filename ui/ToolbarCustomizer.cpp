@@ -59,7 +59,7 @@ CToolbarCustomizer::CToolbarCustomizer(QMainWindow& frame, QToolBar& standard)
       m_customize(new QAction(QStringLiteral("Customize..."), this)) {
     m_customize->setObjectName(QStringLiteral("CustomizeAction"));
     m_customize->setIconText(m_customize->text());
-    m_customize->setData(kCustomizeCommand);
+    SetCommandNumber(m_customize, kCustomizeCommand);
     m_customize->setStatusTip(QStringLiteral("Customize the toolbars"));
     connect(m_customize, &QAction::triggered, this, &CToolbarCustomizer::Customize);
 
@@ -143,7 +143,7 @@ QAction* CToolbarCustomizer::ButtonAction(unsigned command) {
     text.remove(QRegularExpression(QStringLiteral("\\s*\\([^)]*\\)$")));
     auto* button = new QAction(text, this);
     button->setToolTip(found->label);
-    button->setData(command);
+    SetCommandNumber(button, command);
     if (QAction* twin = m_buttonActions.value(ButtonTwin(command))) {
         button->setIcon(twin->icon());
     } else {
