@@ -284,8 +284,12 @@ void CToolbarCustomizer::AppendCustomizeEntry(QMenu* paneMenu) const {
 }
 
 void CToolbarCustomizer::Customize() {
-    CCustomizeDialog dialog(*this, &m_frame);
-    dialog.exec();
+    // Run from the event loop, not from the clicked button: the dialog rebuilds and deletes
+    // toolbars, the one whose button was clicked among them.
+    QTimer::singleShot(0, this, [this] {
+        CCustomizeDialog dialog(*this, &m_frame);
+        dialog.exec();
+    });
 }
 
 // Quick customisation: a button dragged with Alt held moves to where it is dropped on a toolbar,

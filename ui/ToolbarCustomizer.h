@@ -70,7 +70,7 @@ public:
     // menu.
     QAction* CustomizeAction() const { return m_customize; }
     void AppendCustomizeEntry(QMenu* paneMenu) const;
-    // Opens the customisation dialog, modal on the frame.
+    // Opens the customisation dialog, modal on the frame, once the event loop runs again.
     void Customize();
 
     void Save() const;

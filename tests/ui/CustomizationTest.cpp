@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -104,7 +105,7 @@ void DriveCustomizeDialog(const std::function<void()>& open,
         Click(Child<QPushButton>(*static_cast<QDialog*>(modal), "Close"));
     });
     open();
-    QVERIFY(opened);
+    QTRY_VERIFY(opened);
 }
 
 }  // namespace
@@ -154,6 +155,27 @@ private slots:
             QVERIFY(!entries.contains(QStringLiteral("Shortcuts")));
             QCOMPARE(entries.back(), QStringLiteral("Customize..."));
         }
+
+        // A user toolbar's own button opens the dialog, which may delete that toolbar and
+        // rebuild the others.
+        const unsigned mine = frame.ToolBars()->CreateToolBar(QStringLiteral("Mine"));
+        QToolBar* user = frame.ToolBars()->ToolBar(mine);
+        QCOMPARE(Labels(user), Strings({"Customize..."}));
+        QPointer<QToolBar> gone = user;
+        DriveCustomizeDialog(
+            [&] {
+                QTest::mouseClick(user->widgetForAction(user->actions().back()), Qt::LeftButton);
+            },
+            [&](CCustomizeDialog& dialog) {
+                auto* choice = Child<QComboBox>(dialog, "ToolBars");
+                choice->setCurrentIndex(choice->findText(QStringLiteral("Mine")));
+                Click(Child<QPushButton>(dialog, "DeleteToolBar"));
+                Choose(Child<QListWidget>(dialog, "Buttons"), QStringLiteral("Help"));
+                Click(Child<QPushButton>(dialog, "RemoveButton"));
+                QCoreApplication::processEvents();
+            });
+        QTRY_VERIFY(!gone);
+        QVERIFY(!Labels(standard).contains(QStringLiteral("Help")));
     }
 
     void thePaneMenuHidesAndShowsTheOutlookBar() {
