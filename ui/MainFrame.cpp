@@ -12,15 +12,18 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QToolBox>
 
 #include "shell/profile/ProfileKeys.h"
 #include "shell/profile/ProfileStore.h"
 #include "ui/ApplicationLook.h"
 #include "ui/CalendarBar.h"
+#include "ui/CommandNumbers.h"
 #include "ui/DirTreeCtrlEx.h"
+#include "ui/MenuPersonalizer.h"
+#include "ui/OutlookBar.h"
 #include "ui/OutputList.h"
 #include "ui/ProgramKeys.h"
+#include "ui/ToolbarCustomizer.h"
 #include "ui/TreeCtrlLoaded.h"
 
 namespace tkw {
@@ -72,6 +75,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     resizeDocks({m_output}, {160}, Qt::Vertical);
     CreateStatusBar();
     CreateShortcutKeys();
+    CreateCustomization();
     // A fresh profile starts with the black Office 2007 style.
     const auto stored = static_cast<unsigned>(GetProfileInt(profile::kApplicationLook));
     SetApplicationLook(IsApplicationLook(stored) ? stored : 216);
@@ -204,8 +208,11 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateNavigationPane() {
     auto* dock = new QDockWidget(QStringLiteral("Shortcuts"), this);
     dock->setObjectName(QStringLiteral("ShortcutsPane"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    auto* pages = new QToolBox(dock);
+    // Closable, so that the pane menu can hide it and bring it back.
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                      QDockWidget::DockWidgetClosable);
+    auto* pages = new COutlookBar(dock);
+    m_outlook = pages;
     pages->addItem(m_localTree, style()->standardIcon(QStyle::SP_DirIcon),
                    QStringLiteral("Folders"));
     pages->addItem(new CCalendarBar(pages),
@@ -216,6 +223,7 @@ void CMainFrame::CreateNavigationPane() {
     addDockWidget(Qt::LeftDockWidgetArea, dock);
     // Wide enough for typical folder names; the user's own width is kept with the layout.
     resizeDocks({dock}, {340}, Qt::Horizontal);
+    dock->toggleViewAction()->setText(COutlookBar::PaneName());
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -271,7 +279,26 @@ void CMainFrame::CreateShortcutKeys() {
     connect(help, &QShortcut::activated, this, &CMainFrame::helpRequested);
 }
 
+void CMainFrame::CreateCustomization() {
+    AttachCommandNumbers(*this);
+    m_toolbars =
+        new CToolbarCustomizer(*this, *findChild<QToolBar*>(QStringLiteral("StandardToolBar")));
+    m_menus = new CMenuPersonalizer(*menuBar());
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+    QMenu* menu = QMainWindow::createPopupMenu();
+    if (menu != nullptr) {
+        m_toolbars->AppendCustomizeEntry(menu);
+    }
+    return menu;
+}
+
 void CMainFrame::RestoreLayout() {
+    // The user's own toolbars exist before the window's state places them.
+    m_toolbars->Restore();
+    m_menus->Restore();
+    m_outlook->RestoreCaptions();
     if (!restoreGeometry(ReadLayoutValue(kGeometryKey))) {
         resize(1100, 720);  // a first start; shown maximised where a window manager can
     }
@@ -279,6 +306,9 @@ void CMainFrame::RestoreLayout() {
 }
 
 void CMainFrame::SaveLayout() {
+    m_toolbars->Save();
+    m_menus->Save();
+    m_outlook->SaveCaptions();
     WriteLayoutValue(kGeometryKey, saveGeometry());
     WriteLayoutValue(kStateKey, saveState());
 }

@@ -5,12 +5,14 @@
 
 class QAction;
 class QMenu;
-class QToolBox;
 
 namespace tkw {
 
 class CChildView;
 class CDirTreeCtrlEx;
+class CMenuPersonalizer;
+class COutlookBar;
+class CToolbarCustomizer;
 class COutputList;
 class COutputWnd;
 class CTreeCtrlLoaded;
@@ -30,6 +32,13 @@ public:
 
     // Puts the window back where the last session left it.
     void RestoreLayout();
+
+    // What the user may customise: toolbars, menus and the navigation pane's pages.
+    CToolbarCustomizer* ToolBars() const { return m_toolbars; }
+    CMenuPersonalizer* Menus() const { return m_menus; }
+    COutlookBar* Outlook() const { return m_outlook; }
+    // The pane menu (right click on the menu bar, a toolbar or a pane), ending with "Customize...".
+    QMenu* createPopupMenu() override;
 
     // The visual style, by its command number (205 to 219); stored at every change.
     unsigned ApplicationLook() const { return m_applicationLook; }
@@ -74,6 +83,7 @@ private:
     void CreateLookMenu(QMenu* view);
     void CreateHelpMenu();
     void CreateShortcutKeys();
+    void CreateCustomization();
     void SaveLayout();
     QAction* Command(const QString& label, const QString& prompt, void (CMainFrame::*signal)());
 
@@ -86,6 +96,9 @@ private:
     QList<QAction*> m_lookActions;
     unsigned m_applicationLook = 216;
     std::function<bool()> m_closeGuard;
+    COutlookBar* m_outlook = nullptr;
+    CToolbarCustomizer* m_toolbars = nullptr;
+    CMenuPersonalizer* m_menus = nullptr;
 };
 
 }  // namespace tkw
