@@ -1,6 +1,8 @@
 #include "app/TarnwickApp.h"
 
 #include <unistd.h>
+
+#include <QIcon>
 #include <QPointer>
 
 #include "app/GuiMessages.h"
@@ -29,6 +31,9 @@ CTarnwickApp::CTarnwickApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(kTitle));
     setOrganizationName(QStringLiteral("Quorvane Software"));
     setDesktopFileName(QString::fromStdString(ComputeApplicationIdentity()));
+    // The icon `make install` puts into the desktop's icon theme; the window and the about box
+    // show it when the program is installed.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("tarnwick")));
     m_terminationSignals = new CTerminationSignals(this);
 }
 

@@ -27,9 +27,7 @@ for program in tarnwick tarnwick-cli; do
     [ -L "$link" ] || fail "$link is not a link"
     [ "$(readlink -f "$link")" = "$(readlink -f "$lib/$program")" ] || fail "$link points elsewhere"
 done
-if [ -f "$build/bin/help.chm" ]; then
-    cmp -s "$build/bin/help.chm" "$lib/help.chm" || fail "help.chm is not installed beside the program"
-fi
+cmp -s "$build/bin/help.chm" "$lib/help.chm" || fail "help.chm is not installed beside the program"
 
 desktop=$dest/usr/share/applications/tarnwick.desktop
 desktop-file-validate "$desktop" > "$work/validate.log" 2>&1 || { cat "$work/validate.log" >&2; fail "invalid desktop entry"; }
