@@ -25,6 +25,7 @@
 #include "ui/ProgramKeys.h"
 #include "ui/ToolbarCustomizer.h"
 #include "ui/TreeCtrlLoaded.h"
+#include "ui/WorkspaceValues.h"
 
 namespace tkw {
 namespace {
@@ -40,21 +41,6 @@ QIcon ProgramIcon(const QString& name) {
                      QStringLiteral(".png"));
     }
     return icon;
-}
-
-QByteArray ReadLayoutValue(std::string_view key) {
-    const auto bytes = GetProfileBinary(profile::kSectionWorkspace, key);
-    if (!bytes) {
-        return {};
-    }
-    return QByteArray(reinterpret_cast<const char*>(bytes->data()),
-                      static_cast<qsizetype>(bytes->size()));
-}
-
-void WriteLayoutValue(std::string_view key, const QByteArray& value) {
-    WriteProfileBinary(profile::kSectionWorkspace, key,
-                       {reinterpret_cast<const std::uint8_t*>(value.constData()),
-                        static_cast<std::size_t>(value.size())});
 }
 
 }  // namespace
@@ -299,18 +285,18 @@ void CMainFrame::RestoreLayout() {
     m_toolbars->Restore();
     m_menus->Restore();
     m_outlook->RestoreCaptions();
-    if (!restoreGeometry(ReadLayoutValue(kGeometryKey))) {
+    if (!restoreGeometry(ReadWorkspaceValue(kGeometryKey))) {
         resize(1100, 720);  // a first start; shown maximised where a window manager can
     }
-    restoreState(ReadLayoutValue(kStateKey));
+    restoreState(ReadWorkspaceValue(kStateKey));
 }
 
 void CMainFrame::SaveLayout() {
     m_toolbars->Save();
     m_menus->Save();
     m_outlook->SaveCaptions();
-    WriteLayoutValue(kGeometryKey, saveGeometry());
-    WriteLayoutValue(kStateKey, saveState());
+    WriteWorkspaceValue(kGeometryKey, saveGeometry());
+    WriteWorkspaceValue(kStateKey, saveState());
 }
 
 void CMainFrame::SetContentsEnabled(bool enabled) {

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +12,7 @@
 #include "shell/profile/ProfileKeys.h"
 #include "shell/profile/ProfileStore.h"
 #include "ui/CommandNumbers.h"
+#include "ui/WorkspaceValues.h"
 
 namespace tkw {
 namespace {
@@ -132,22 +132,11 @@ void CMenuPersonalizer::Save() const {
     for (const unsigned command : m_used) {
         used.append(static_cast<qint64>(command));
     }
-    const QByteArray text = QJsonDocument(used).toJson(QJsonDocument::Compact);
-    WriteProfileBinary(profile::kSectionWorkspace, kUsedCommandsKey,
-                       {reinterpret_cast<const std::uint8_t*>(text.constData()),
-                        static_cast<std::size_t>(text.size())});
+    WriteWorkspaceList(kUsedCommandsKey, used);
 }
 
 void CMenuPersonalizer::Restore() {
-    const auto stored = GetProfileBinary(profile::kSectionWorkspace, kUsedCommandsKey);
-    if (!stored) {
-        return;
-    }
-    const QJsonArray used =
-        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(stored->data()),
-                                           static_cast<qsizetype>(stored->size())))
-            .array();
-    for (const QJsonValue& command : used) {
+    for (const QJsonValue& command : ReadWorkspaceList(kUsedCommandsKey)) {
         m_used.insert(static_cast<unsigned>(command.toInteger()));
     }
 }

@@ -1,8 +1,8 @@
 #include "ui/OutlookBar.h"
+#include "ui/WorkspaceValues.h"
 
 #include <QAbstractButton>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
@@ -121,21 +121,11 @@ void COutlookBar::SaveCaptions() const {
     for (int i = 0; i < count(); ++i) {
         captions.append(itemText(i));
     }
-    const QByteArray text = QJsonDocument(captions).toJson(QJsonDocument::Compact);
-    WriteProfileBinary(profile::kSectionWorkspace, kCaptionsKey,
-                       {reinterpret_cast<const std::uint8_t*>(text.constData()),
-                        static_cast<std::size_t>(text.size())});
+    WriteWorkspaceList(kCaptionsKey, captions);
 }
 
 void COutlookBar::RestoreCaptions() {
-    const auto stored = GetProfileBinary(profile::kSectionWorkspace, kCaptionsKey);
-    if (!stored) {
-        return;
-    }
-    const QJsonArray captions =
-        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(stored->data()),
-                                           static_cast<qsizetype>(stored->size())))
-            .array();
+    const QJsonArray captions = ReadWorkspaceList(kCaptionsKey);
     for (int i = 0; i < std::min(count(), static_cast<int>(captions.size())); ++i) {
         if (const QString caption = captions[i].toString().trimmed(); !caption.isEmpty()) {
             setItemText(i, caption);

@@ -5,7 +5,6 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QMenu>
@@ -19,6 +18,7 @@
 #include "shell/profile/ProfileKeys.h"
 #include "shell/profile/ProfileStore.h"
 #include "ui/CustomizeDialog.h"
+#include "ui/WorkspaceValues.h"
 
 namespace tkw {
 namespace {
@@ -391,21 +391,11 @@ void CToolbarCustomizer::Save() const {
                                 {QStringLiteral("name"), NameOf(it.key())},
                                 {QStringLiteral("buttons"), buttons}});
     }
-    const QByteArray text = QJsonDocument(bars).toJson(QJsonDocument::Compact);
-    WriteProfileBinary(profile::kSectionWorkspace, kToolBarsKey,
-                       {reinterpret_cast<const std::uint8_t*>(text.constData()),
-                        static_cast<std::size_t>(text.size())});
+    WriteWorkspaceList(kToolBarsKey, bars);
 }
 
 void CToolbarCustomizer::Restore() {
-    const auto stored = GetProfileBinary(profile::kSectionWorkspace, kToolBarsKey);
-    if (!stored) {
-        return;
-    }
-    const QJsonArray bars =
-        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char*>(stored->data()),
-                                           static_cast<qsizetype>(stored->size())))
-            .array();
+    const QJsonArray bars = ReadWorkspaceList(kToolBarsKey);
     for (const QJsonValue& value : bars) {
         const QJsonObject entry = value.toObject();
         const auto id = static_cast<unsigned>(entry.value(QStringLiteral("id")).toInteger());
