@@ -35,7 +35,11 @@ CCommands::CCommands(CBackupRestoreManager& engine, CMainFrame& frame, CGuiHost&
       m_frame(frame),
       m_host(host),
       m_backupInProgress(backupInProgress),
-      m_restoreInProgress(restoreInProgress) {
+      m_restoreInProgress(restoreInProgress),
+      m_openFilePicker([](QWidget* parent, const QString& folder) {
+          return QFileDialog::getOpenFileName(parent, QString(), folder,
+                                              QStringLiteral("Tarnwick(*.tkw)"));
+      }) {
     connect(&frame, &CMainFrame::newBackupRequested, this, &CCommands::NewBackup);
     connect(&frame, &CMainFrame::openBackupRequested, this, &CCommands::OpenBackup);
     connect(&frame, &CMainFrame::runBackupRequested, this, &CCommands::RunBackup);
@@ -196,8 +200,7 @@ void CCommands::OpenBackup() {
     if (m_worker) {
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(&m_frame, QString(), BackupFolderShown(),
-                                                      QStringLiteral("Tarnwick(*.tkw)"));
+    const QString path = m_openFilePicker(&m_frame, BackupFolderShown());
     if (path.isEmpty()) {
         return;
     }

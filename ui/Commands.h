@@ -44,6 +44,10 @@ public:
     // Asks a running worker to stop at its next file and waits for it, keeping the window alive.
     void StopWorker();
 
+    // Asks for the backup file to open, starting in `folder`; empty when cancelled. Replaces the
+    // system's file dialog, which tests cannot answer reliably.
+    using OpenFilePicker = std::function<QString(QWidget* parent, const QString& folder)>;
+    void SetOpenFilePicker(OpenFilePicker picker) { m_openFilePicker = std::move(picker); }
     // How a yes-or-no question reaches the user: true for Yes. A message box on the window until
     // one is set.
     void SetQuestion(std::function<bool(const QString& question)> ask) {
@@ -75,6 +79,7 @@ private:
     // this makes the order of everything the worker did before visible to it.
     std::mutex m_workerEnd;
     std::function<bool(const QString& question)> m_question;
+    OpenFilePicker m_openFilePicker;
 };
 
 // "Invalid extension, the file must be an Tarnwick file!" unless the name ends in .tkw (any case).

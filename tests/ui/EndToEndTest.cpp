@@ -1,7 +1,7 @@
 // A whole backup and restore through the window's commands, the prompts answered as a user would.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -39,7 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Answers every modal dialog that opens: OK on prompts and status dialogs, remembering what each
-// said; a file dialog picks `fileToChoose`.
+// said.
 class DialogAnswerer : public QObject {
 public:
     DialogAnswerer() {
@@ -47,7 +47,6 @@ public:
         m_timer.start(10);
     }
     QStringList seen;
-    QString fileToChoose;
     // When set, the pre-backup prompt's "Backup Options" is pressed once and the backup options
     // dialog it opens is handed to this before its OK is pressed.
     std::function<void(CBackupOptions&)> setBackupOptions;
@@ -102,9 +101,6 @@ private:
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen.append(box->text());
             box->accept();
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            files->selectFile(fileToChoose);
-            static_cast<QDialog*>(files)->accept();  // QFileDialog's own is not public
         }
     }
     QTimer m_timer;
@@ -444,9 +440,15 @@ private slots:
 
         emit frame.runBackupRequested();
         QVERIFY(finished.wait(60000));
-        answerer.fileToChoose = QString::fromStdString((temp / "target" / "first.tkw").native());
+        // The open dialog starts in the backup folder.
+        QString startedIn;
+        window.commands->SetOpenFilePicker([&](QWidget*, const QString& folder) {
+            startedIn = folder;
+            return QDir(folder).filePath(QStringLiteral("first.tkw"));
+        });
         emit frame.openBackupRequested();
         QVERIFY(finished.wait(60000));
+        QCOMPARE(startedIn, QString::fromStdString((temp / "target").native()));
         WriteProfileString(profile::kBackupFilename, "second");
         emit frame.runBackupRequested();
         QVERIFY(finished.wait(60000));
