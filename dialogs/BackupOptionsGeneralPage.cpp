@@ -1,4 +1,5 @@
 #include "dialogs/BackupOptionsGeneralPage.h"
+#include "dialogs/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -17,8 +18,8 @@ CBackupOptions_A::CBackupOptions_A(QWidget* parent)
     setObjectName(QStringLiteral("BackupOptions_A"));
     auto* general = new QGroupBox(QStringLiteral("General"), this);
     m_deleteOriginals =
-        new QCheckBox(QStringLiteral("Delete original files after backup"), general);
-    m_deleteOriginals->setObjectName(QStringLiteral("DeleteOriginalFilesAfterBackup"));
+        NamedButton<QCheckBox>(QStringLiteral("Delete original files after backup"),
+                               QStringLiteral("DeleteOriginalFilesAfterBackup"), general);
     m_folder = new QLineEdit(general);
     m_folder->setObjectName(QStringLiteral("BrowseForFolderPath"));
     m_folder->setMinimumWidth(320);

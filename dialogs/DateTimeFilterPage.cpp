@@ -1,4 +1,5 @@
 #include "dialogs/DateTimeFilterPage.h"
+#include "dialogs/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,8 +45,7 @@ QString ShortDateFormat() {
 CBackupOptions_B_A::Row CBackupOptions_B_A::MakeRow(const QString& name, const QString& format,
                                                     bool calendar) {
     Row row;
-    row.check = new QCheckBox(name, this);
-    row.check->setObjectName(name + QStringLiteral("CheckButton"));
+    row.check = NamedButton<QCheckBox>(name, name + QStringLiteral("CheckButton"), this);
     row.condition =
         ChoiceList({QStringLiteral("Before"), QStringLiteral("Between"), QStringLiteral("After")},
                    name + QStringLiteral("BeforeBetweenAfter"), this);

@@ -1,4 +1,5 @@
 #include "dialogs/KeywordsFilterPage.h"
+#include "dialogs/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,8 +23,8 @@ QGroupBox* WordsGroup(const QString& title, const QString& label, const QString&
     list = IncludeOrExcludeList(QStringLiteral("IncludeOrExclude") + name, group);
     words = new QLineEdit(group);
     words->setObjectName(QStringLiteral("AllStringToFindIn") + name);
-    caseSensitive = new QCheckBox(QStringLiteral("Case sensitive"), group);
-    caseSensitive->setObjectName(QStringLiteral("CaseSensitive") + name);
+    caseSensitive = NamedButton<QCheckBox>(QStringLiteral("Case sensitive"),
+                                           QStringLiteral("CaseSensitive") + name, group);
     auto* text = new QLabel(label, group);
     text->setWordWrap(true);
     auto* grid = new QGridLayout(group);

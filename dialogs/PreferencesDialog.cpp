@@ -19,12 +19,6 @@ namespace tkw {
 
 namespace {
 
-QCheckBox* Box(const QString& text, const QString& name, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    return box;
-}
-
 void OpenInDesktop(const std::filesystem::path& folder) {
     // The folder's own bytes, whatever their encoding.
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
@@ -38,7 +32,8 @@ CPreferences::CPreferences(QWidget* parent, FolderOpener opener)
     setWindowTitle(QStringLiteral("Preferences"));
 
     auto* logs = new QGroupBox(QStringLiteral("Logs"), this);
-    m_createLogFile = Box(QStringLiteral("Create log file"), QStringLiteral("CreateLogFile"), logs);
+    m_createLogFile = NamedButton<QCheckBox>(QStringLiteral("Create log file"),
+                                             QStringLiteral("CreateLogFile"), logs);
     auto* viewLogs = new QPushButton(QStringLiteral("View Logs"), logs);
     viewLogs->setObjectName(QStringLiteral("ViewLogs"));
     viewLogs->setAutoDefault(false);
@@ -49,13 +44,13 @@ CPreferences::CPreferences(QWidget* parent, FolderOpener opener)
     logsLayout->addWidget(viewLogs);
 
     auto* backup = new QGroupBox(QStringLiteral("Actions to take when user run backup"), this);
-    m_askBackupOptions =
-        Box(QStringLiteral("Ask for backup options"), QStringLiteral("AskBackupOptions"), backup);
+    m_askBackupOptions = NamedButton<QCheckBox>(QStringLiteral("Ask for backup options"),
+                                                QStringLiteral("AskBackupOptions"), backup);
     (new QVBoxLayout(backup))->addWidget(m_askBackupOptions);
 
     auto* restore = new QGroupBox(QStringLiteral("Actions to take when user run restore"), this);
-    m_askRestoreOptions = Box(QStringLiteral("Ask for restore options"),
-                              QStringLiteral("AskRestoreOptions"), restore);
+    m_askRestoreOptions = NamedButton<QCheckBox>(QStringLiteral("Ask for restore options"),
+                                                 QStringLiteral("AskRestoreOptions"), restore);
     (new QVBoxLayout(restore))->addWidget(m_askRestoreOptions);
 
     QDialogButtonBox* buttons = OkCancelButtons(this);

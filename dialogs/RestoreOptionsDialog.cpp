@@ -15,16 +15,6 @@
 
 namespace tkw {
 
-namespace {
-
-QRadioButton* Radio(const QString& text, const QString& name, QWidget* parent) {
-    auto* radio = new QRadioButton(text, parent);
-    radio->setObjectName(name);
-    return radio;
-}
-
-}  // namespace
-
 CRestoreOptions::CRestoreOptions(QWidget* parent)
     : QDialog(parent), m_picker(SystemFolderPicker()) {
     setObjectName(QStringLiteral("RestoreOptions"));
@@ -32,9 +22,11 @@ CRestoreOptions::CRestoreOptions(QWidget* parent)
 
     auto* action = new QGroupBox(
         QStringLiteral("Action to take when a file already exists on the same path"), this);
-    m_overwrite = Radio(QStringLiteral("Overwrite"), QStringLiteral("Overwrite"), action);
-    m_skip = Radio(QStringLiteral("Skip"), QStringLiteral("Skip"), action);
-    m_ask = Radio(QStringLiteral("Ask user"), QStringLiteral("AskUser"), action);
+    m_overwrite =
+        NamedButton<QRadioButton>(QStringLiteral("Overwrite"), QStringLiteral("Overwrite"), action);
+    m_skip = NamedButton<QRadioButton>(QStringLiteral("Skip"), QStringLiteral("Skip"), action);
+    m_ask =
+        NamedButton<QRadioButton>(QStringLiteral("Ask user"), QStringLiteral("AskUser"), action);
     auto* actionLayout = new QHBoxLayout(action);
     actionLayout->addWidget(m_overwrite);
     actionLayout->addWidget(m_skip);
@@ -43,10 +35,11 @@ CRestoreOptions::CRestoreOptions(QWidget* parent)
 
     auto* where =
         new QGroupBox(QStringLiteral("The restore path of files and folders will be"), this);
-    m_originalPath = Radio(QStringLiteral("The original path (the path showed in right panel)"),
-                           QStringLiteral("OriginalPath"), where);
-    m_followingPath =
-        Radio(QStringLiteral("The following path"), QStringLiteral("FollowingPath"), where);
+    m_originalPath = NamedButton<QRadioButton>(
+        QStringLiteral("The original path (the path showed in right panel)"),
+        QStringLiteral("OriginalPath"), where);
+    m_followingPath = NamedButton<QRadioButton>(QStringLiteral("The following path"),
+                                                QStringLiteral("FollowingPath"), where);
     m_folder = new QLineEdit(where);
     m_folder->setObjectName(QStringLiteral("RestorePath"));
     m_folder->setMinimumWidth(340);

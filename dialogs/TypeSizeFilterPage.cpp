@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "components/utils/BitConv.h"
+#include "dialogs/DialogButtons.h"
 #include "dialogs/FileTypesDialog.h"
 #include "dialogs/FilterControls.h"
 #include "engine/TextRules.h"
@@ -42,8 +43,8 @@ CBackupOptions_B_B::CBackupOptions_B_B(QWidget* parent) : QWidget(parent) {
     m_types = new QLineEdit(typeGroup);
     m_types->setObjectName(QStringLiteral("FileTypes"));
     m_types->setReadOnly(true);
-    auto* modify = new QPushButton(QStringLiteral("Modify"), typeGroup);
-    modify->setObjectName(QStringLiteral("Modify"));
+    auto* modify =
+        NamedButton<QPushButton>(QStringLiteral("Modify"), QStringLiteral("Modify"), typeGroup);
     auto* typeLayout = new QGridLayout(typeGroup);
     typeLayout->addWidget(m_typeIncludeOrExclude, 0, 0);
     typeLayout->addWidget(new QLabel(QStringLiteral("files with types"), typeGroup), 0, 1);

@@ -56,6 +56,12 @@ QToolBar* Standard(CMainFrame& frame) {
     return frame.findChild<QToolBar*>(QStringLiteral("StandardToolBar"));
 }
 
+// Puts the saved layout back and shows the window, as the program does at start.
+void ShowAsAtStart(CMainFrame& frame) {
+    frame.RestoreLayout();
+    frame.show();
+}
+
 QMenu* MenuTitled(CMainFrame& frame, const QString& title) {
     for (QAction* action : frame.menuBar()->actions()) {
         if (action->text() == title) {
@@ -183,8 +189,7 @@ private slots:
         {
             test::WindowHarness window;
             CMainFrame& frame = *window.frame;
-            frame.RestoreLayout();
-            frame.show();
+            ShowAsAtStart(frame);
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
             auto* pane = frame.findChild<QDockWidget*>(QStringLiteral("ShortcutsPane"));
             QVERIFY(pane && pane->isVisible());
@@ -198,8 +203,7 @@ private slots:
         }
         test::WindowHarness window;
         CMainFrame& frame = *window.frame;
-        frame.RestoreLayout();
-        frame.show();
+        ShowAsAtStart(frame);
         auto* pane = frame.findChild<QDockWidget*>(QStringLiteral("ShortcutsPane"));
         QVERIFY2(!pane->isVisible(), "hidden as it was left");
         std::unique_ptr<QMenu> menu(frame.createPopupMenu());
@@ -362,8 +366,7 @@ private slots:
         {
             test::WindowHarness window;
             CMainFrame& frame = *window.frame;
-            frame.RestoreLayout();
-            frame.show();
+            ShowAsAtStart(frame);
             CToolbarCustomizer& toolbars = *frame.ToolBars();
             toolbars.CreateToolBar(QStringLiteral("First"));
             const unsigned second = toolbars.CreateToolBar(QStringLiteral("Second"));
@@ -375,8 +378,7 @@ private slots:
         }
         test::WindowHarness window;
         CMainFrame& frame = *window.frame;
-        frame.RestoreLayout();
-        frame.show();
+        ShowAsAtStart(frame);
         QVERIFY(!frame.findChild<QToolBar*>(QStringLiteral("UserToolBarE828")));
         auto* second = frame.findChild<QToolBar*>(QStringLiteral("UserToolBarE829"));
         QVERIFY(second);
@@ -393,8 +395,7 @@ private slots:
         {
             test::WindowHarness window;
             CMainFrame& frame = *window.frame;
-            frame.RestoreLayout();
-            frame.show();
+            ShowAsAtStart(frame);
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
             QVERIFY2(!frame.Menus()->ExpandEntry(MenuTitled(frame, QStringLiteral("&File"))),
                      "a menu of basic commands is whole");
@@ -425,8 +426,7 @@ private slots:
         }
         test::WindowHarness window;
         CMainFrame& frame = *window.frame;
-        frame.RestoreLayout();
-        frame.show();
+        ShowAsAtStart(frame);
         QMenu* help = MenuTitled(frame, QStringLiteral("&Help"));
         OpenMenu(frame, help);
         QVERIFY2(ActionLabelled(help, QStringLiteral("&Donate"))->isVisible(), "kept at a restart");
@@ -438,8 +438,7 @@ private slots:
         for (int start = 0; start < 2; ++start) {
             test::WindowHarness window;
             CMainFrame& frame = *window.frame;
-            frame.RestoreLayout();
-            frame.show();
+            ShowAsAtStart(frame);
             QMenu* help = MenuTitled(frame, QStringLiteral("&Help"));
             OpenMenu(frame, help);
             QVERIFY(!ActionLabelled(help, QStringLiteral("&Donate"))->isVisible());
@@ -456,8 +455,7 @@ private slots:
         {
             test::WindowHarness window;
             CMainFrame& frame = *window.frame;
-            frame.RestoreLayout();
-            frame.show();
+            ShowAsAtStart(frame);
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
             COutlookBar* bar = frame.Outlook();
             QCOMPARE(bar->itemText(1), QStringLiteral("Calendar"));
