@@ -4,16 +4,20 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "components/archive/PackedItem.h"
 #include "components/archive/ZipEx.h"
 #include "engine/BackupFilters.h"
 #include "engine/EngineHost.h"
 #include "engine/RestoreOptions.h"
 
 namespace tkw {
+
+struct BackupTurn;
 
 // What a restore run did, item by item.
 struct RestoreCounters {
@@ -102,7 +106,21 @@ private:
     // `access` reaches the file at `path` (they differ for paths too long for the path calls).
     void BackupFile(Run& run, const std::filesystem::path& path,
                     const std::filesystem::path& access);
-    void LeaveOut(Run& run, const std::filesystem::path& path, const std::string& reason);
+    void Enqueue(Run& run, BackupTurn turn);
+    void TakeTurn(Run& run, BackupTurn turn);
+    void DoTurn(Run& run, BackupTurn turn);
+    void TakeAllTurns(Run& run);
+    // The checks of a file as the walk reaches it, each refusal a line: its size when it is to be
+    // stored.
+    std::optional<std::uint64_t> CheckFile(Run& run, BackupCounters& counters,
+                                           const std::filesystem::path& path,
+                                           const std::filesystem::path& access);
+    // Stores a file the checks accepted, packed ahead or read now, and does what follows.
+    void StoreFile(Run& run, const std::filesystem::path& path, const std::filesystem::path& access,
+                   std::uint64_t size, std::optional<archive::PackedItem> packed);
+    void LeaveOut(BackupCounters& counters, const std::filesystem::path& path,
+                  const std::string& reason);
+    void LeaveOutFolder(Run& run, const std::filesystem::path& folder);
     void LogRepair();
     void ShowAddedItem(const std::filesystem::path& path);
     void DeleteOriginal(Run& run, const std::filesystem::path& path,

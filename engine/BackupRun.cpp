@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <optional>
 
 #include "components/utils/FolderEntries.h"
 #include "components/utils/LocalTime.h"
@@ -16,6 +17,7 @@
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
 #include "engine/BackupTarget.h"
+#include "engine/BackupTurns.h"
 #include "engine/ExclusiveOpen.h"
 #include "engine/OperationEdge.h"
 #include "shell/logger/Logger.h"
@@ -63,7 +65,9 @@ public:
     }
 
     BackupCounters& counters;
-    std::set<fs::path> pseudoMounts;  // devtmpfs mounts
+    std::optional<CBackupTurns> ahead;  // from the moment the backup file is open
+    bool turnFailed = false;            // a turn threw: the turns after it are not taken
+    std::set<fs::path> pseudoMounts;    // devtmpfs mounts
     bool progressOpen = false;
     std::string backupFile;  // named in the line of a backup file that could not be created
     int itemsAtStart = 0;    // items the backup file held before this run
@@ -97,15 +101,28 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         }
         run.itemsAtStart = m_archive->GetNrOfFiles();
         m_archive->SetCancelCheck([this] { return m_host->HasUserCancelled(); });
-        for (const fs::path& entry : selection) {
-            if (IsRealDirectory(entry)) {
-                BackupFolder(run, entry, true);
-            } else if (LiesOnPseudoFileSystem(entry)) {
-                LeaveOut(run, entry, " because the file cannot be accessed!");
-            } else {
-                BackupFile(run, entry, entry);
+        run.ahead.emplace(CWorkerPool::DefaultThreads());
+        try {
+            for (const fs::path& entry : selection) {
+                if (IsRealDirectory(entry)) {
+                    BackupFolder(run, entry, true);
+                } else if (LiesOnPseudoFileSystem(entry)) {
+                    LeaveOutFolder(run, entry);
+                } else {
+                    BackupFile(run, entry, entry);
+                }
             }
+        } catch (const CAbandon&) {
+            throw;
+        } catch (...) {
+            // The walk failed at a file: the files judged before it still take their turns, as
+            // they would have, had they not been read ahead. A turn that failed stops the run.
+            if (!run.turnFailed) {
+                TakeAllTurns(run);
+            }
+            throw;
         }
+        TakeAllTurns(run);
         WriteTimedLine(" Backup finished!");
     } catch (const CAbandon& abandon) {
         if (abandon.code == kAbandonNotCreated) {
@@ -119,6 +136,9 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         m_lastError = ReportOperationFailure("Backup");
         result = kFailed;
     }
+    // Steps walked but not taken are dropped unseen: the log, the tree and the counters tell only
+    // what was done.
+    run.ahead.reset();
     // Whatever the outcome, what was added is indexed and on the disk when the run ends.
     if (m_archive) {
         m_archive->SetCancelCheck({});
@@ -161,23 +181,46 @@ void CBackupRestoreManager::OpenBackupTarget(Run& run, const std::string& basePa
     m_archive = std::move(archive);
 }
 
-void CBackupRestoreManager::LeaveOut(Run& run, const fs::path& path, const std::string& reason) {
+void CBackupRestoreManager::LeaveOut(BackupCounters& counters, const fs::path& path,
+                                     const std::string& reason) {
     const std::string& text = path.native();
     m_host->SetProgressLine("Skipping file " + text + " ...");
     WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(text) + reason);
-    ++run.counters.skipped;
-    ++run.counters.leftOut;
+    ++counters.skipped;
+    ++counters.leftOut;
+}
+
+void CBackupRestoreManager::LeaveOutFolder(Run& run, const fs::path& folder) {
+    BackupTurn turn;
+    BackupCounters counted;
+    {
+        CLineCapture capture;
+        LeaveOut(counted, folder, " because the file cannot be accessed!");
+        turn.lines = capture.Take();
+    }
+    turn.skipped = counted.skipped;
+    turn.leftOut = counted.leftOut;
+    Enqueue(run, std::move(turn));
+}
+
+void CBackupRestoreManager::Enqueue(Run& run, BackupTurn turn) {
+    run.ahead->Push(std::move(turn));
+    // Turns are taken as soon as they are ready, and waited for only when the walk is too far
+    // ahead: the workers keep a full queue while this thread walks.
+    while (!run.ahead->Empty() && (run.ahead->FrontReady() || run.ahead->Full())) {
+        TakeTurn(run, run.ahead->Take());
+    }
 }
 
 void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool named) {
     UniqueFd fd = OpenFolder(folder);
     if (!fd.Valid()) {
-        return LeaveOut(run, folder, " because the file cannot be accessed!");
+        return LeaveOutFolder(run, folder);
     }
     if (IsOnPseudoFileSystem(fd.Get()) || run.pseudoMounts.count(folder.lexically_normal()) != 0) {
         // The walk passes such folders by; one the user named is reported as left out.
         if (named) {
-            LeaveOut(run, folder, " because the file cannot be accessed!");
+            LeaveOutFolder(run, folder);
         }
         return;
     }
@@ -185,7 +228,7 @@ void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool 
     // first, depth first, then the folder's own files.
     const auto entries = ReadFolderEntries(fd.Get());
     if (!entries) {
-        return LeaveOut(run, folder, " because the file cannot be accessed!");
+        return LeaveOutFolder(run, folder);
     }
     fd.Reset();  // one descriptor at a time, however deep the walk goes
     std::vector<std::string> files;
@@ -205,35 +248,102 @@ void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool 
         const fs::path path = folder / name;
         BackupFile(run, path, throughDescriptor ? PathThroughDescriptor(fd.Get(), name) : path);
     }
+    // Files reached through the open folder are done with before it is closed: its number may be
+    // given to another folder.
+    if (throughDescriptor) {
+        TakeAllTurns(run);
+    }
 }
 
 void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs::path& access) {
-    BackupCounters& counters = run.counters;
+    BackupTurn turn;
+    turn.isFile = true;
+    turn.path = path;
+    turn.access = access;
+    if (run.ahead->IsWaiting(path.native())) {
+        turn.judgeAtTurn = true;
+        return Enqueue(run, std::move(turn));
+    }
+    BackupCounters counted;
+    std::optional<std::uint64_t> size;
+    {
+        CLineCapture capture;
+        size = CheckFile(run, counted, path, access);
+        turn.lines = capture.Take();
+    }
+    turn.skipped = counted.skipped;
+    turn.leftOut = counted.leftOut;
+    turn.store = size.has_value();
+    turn.size = size.value_or(0);
+    if (turn.store && *size <= CBackupTurns::kPackLimit) {
+        run.ahead->Pack(turn, *size);
+    }
+    Enqueue(run, std::move(turn));
+}
+
+void CBackupRestoreManager::TakeAllTurns(Run& run) {
+    while (!run.ahead->Empty()) {
+        TakeTurn(run, run.ahead->Take());
+    }
+}
+
+void CBackupRestoreManager::TakeTurn(Run& run, BackupTurn turn) {
+    run.turnFailed = true;  // until the turn is done
+    DoTurn(run, std::move(turn));
+    run.turnFailed = false;
+}
+
+void CBackupRestoreManager::DoTurn(Run& run, BackupTurn turn) {
+    if (turn.isFile && m_host->HasUserCancelled()) {
+        throw CAbandon{kAbandonCancelled};
+    }
+    if (turn.judgeAtTurn) {
+        if (const auto size = CheckFile(run, run.counters, turn.path, turn.access)) {
+            StoreFile(run, turn.path, turn.access, *size, std::nullopt);
+        }
+        return;
+    }
+    CLineCapture::Release(turn.lines);
+    run.counters.skipped += turn.skipped;
+    run.counters.leftOut += turn.leftOut;
+    if (turn.store) {
+        std::optional<archive::PackedItem> packed;
+        if (turn.packed) {
+            packed = turn.packed->get();
+        }
+        StoreFile(run, turn.path, turn.access, turn.size, std::move(packed));
+    }
+}
+
+std::optional<std::uint64_t> CBackupRestoreManager::CheckFile(Run& run, BackupCounters& counters,
+                                                              const fs::path& path,
+                                                              const fs::path& access) {
     const std::string& text = path.native();
     const std::string quoted = INTRE_GHILIMELE(text);
-    const auto skip = [&](const std::string& reason) {
+    const auto skip = [&](const std::string& reason) -> std::optional<std::uint64_t> {
         m_host->SetProgressLine("Skipping file " + text + " ...");
         WriteTimedLine(" Skipped--File " + quoted + reason);
         ++counters.skipped;
+        return std::nullopt;
+    };
+    const auto leaveOut = [&](const std::string& reason) -> std::optional<std::uint64_t> {
+        LeaveOut(counters, path, reason);
+        return std::nullopt;
     };
 
-    if (m_host->HasUserCancelled()) {
-        throw CAbandon{kAbandonCancelled};
-    }
     struct stat status {};
     if (::lstat(access.c_str(), &status) != 0) {
         if (errno == ENOENT && m_archive->FindZipItem(text) >= run.itemsAtStart) {
             // Named twice and already stored (and deleted) by this run: not left out.
             return skip(" because the file not exists!");
         }
-        return LeaveOut(run, path,
-                        errno == ENOENT ? " because the file not exists!"
+        return leaveOut(errno == ENOENT ? " because the file not exists!"
                                         : " because the file cannot be accessed!");
     }
     // Only regular files and links become items; devices, FIFOs and sockets cannot be read as
     // files.
     if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
-        return LeaveOut(run, path, " because the file cannot be accessed!");
+        return leaveOut(" because the file cannot be accessed!");
     }
     if (m_filters.IsExcludedByFilters(path, access)) {
         return skip(" by filters!");
@@ -242,10 +352,19 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     if (m_archive->FindZipItem(text) != -1) {
         return skip(" because a file with the same name and path already exists in backup!");
     }
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+void CBackupRestoreManager::StoreFile(Run& run, const fs::path& path, const fs::path& access,
+                                      std::uint64_t size,
+                                      std::optional<archive::PackedItem> packed) {
+    BackupCounters& counters = run.counters;
+    const std::string& text = path.native();
+    const std::string quoted = INTRE_GHILIMELE(text);
     // Sources are only read: a read-only volume (a snapshot, a mounted image) is backed up like
-    // any other.
+    // any other. The room is judged as the file is stored, with every file before it in place.
     const double freeBytes = static_cast<double>(m_freeSpace(m_archive->GetZipFileName()));
-    if (static_cast<double>(status.st_size) + kFreeSpaceReserve > freeBytes) {
+    if (static_cast<double>(size) + kFreeSpaceReserve > freeBytes) {
         WriteTimedLine(" Skipped--File " + quoted +
                        "! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
@@ -255,7 +374,9 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     if (m_archive->IsRepairPending()) {
         LogRepair();
     }
-    if (m_archive->AddFile(access, text) == 0) {
+    const int added =
+        packed ? m_archive->AddPacked(std::move(*packed)) : m_archive->AddFile(access, text);
+    if (added == 0) {
         if (m_archive->WasCancelled()) {
             throw CAbandon{kAbandonCancelled};
         }

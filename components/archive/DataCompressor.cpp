@@ -16,11 +16,13 @@ struct HashStateDeleter {
 
 }  // namespace
 
-DataCompressor::DataCompressor()
+DataCompressor::DataCompressor(int workers)
     : m_context(ZSTD_createCCtx()), m_output(ZSTD_CStreamOutSize(), '\0') {
     ZSTD_CCtx_setParameter(m_context, ZSTD_c_compressionLevel, kLevel);
     // Without thread support in the library the call fails and compression stays single-threaded.
-    ZSTD_CCtx_setParameter(m_context, ZSTD_c_nbWorkers, 2);
+    if (workers > 0) {
+        ZSTD_CCtx_setParameter(m_context, ZSTD_c_nbWorkers, workers);
+    }
 }
 
 DataCompressor::~DataCompressor() {

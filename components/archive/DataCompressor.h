@@ -14,14 +14,14 @@ namespace tkw::archive {
 
 // Streams an item's bytes into chunks of zstd frames (see docs/FORMAT.md), hashing the original
 // bytes on the way. One object is reused for every item of an archive: its compression context
-// keeps its worker threads and buffers. Large inputs are compressed on two threads; a small input
-// is compressed in one call on the calling thread.
+// keeps its worker threads and buffers. With workers, large inputs are compressed on that many
+// threads; a small input is always compressed in one call on the calling thread.
 class DataCompressor {
 public:
     // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on error (errno set).
     using Source = std::function<long(char* buffer, std::size_t size)>;
 
-    DataCompressor();
+    explicit DataCompressor(int workers = 2);
     ~DataCompressor();
     DataCompressor(const DataCompressor&) = delete;
     DataCompressor& operator=(const DataCompressor&) = delete;

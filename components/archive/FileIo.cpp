@@ -109,7 +109,7 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes) {
 
 bool AppendWriter::Append(std::string_view bytes) {
     m_buffer.append(bytes);
-    return m_buffer.size() < kFlushSize || Flush();
+    return m_fd < 0 || m_buffer.size() < kFlushSize || Flush();
 }
 
 bool AppendWriter::Patch(std::uint64_t offset, std::string_view bytes) {
@@ -121,6 +121,9 @@ bool AppendWriter::Patch(std::uint64_t offset, std::string_view bytes) {
 }
 
 bool AppendWriter::Flush() {
+    if (m_fd < 0) {
+        return true;  // in memory: the bytes stay until they are taken
+    }
     if (!WriteAllAt(m_fd, m_position, m_buffer)) {
         return false;
     }

@@ -44,6 +44,9 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 class AppendWriter {
 public:
     AppendWriter(int fd, std::uint64_t position) : m_fd(fd), m_position(position) {}
+    // A writer that keeps every byte in memory, positions counted from 0, until TakeBytes: a record
+    // prepared on a worker thread before its place in the file is known.
+    static AppendWriter InMemory() { return AppendWriter(-1, 0); }
 
     bool Append(std::string_view bytes);
     bool Patch(std::uint64_t offset, std::string_view bytes);
@@ -51,6 +54,8 @@ public:
     bool Flush();
 
     std::uint64_t Position() const { return m_position + m_buffer.size(); }
+    // The bytes kept by a writer made InMemory.
+    std::string TakeBytes() { return std::move(m_buffer); }
 
 private:
     static constexpr std::size_t kFlushSize = 1 << 20;

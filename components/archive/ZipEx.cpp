@@ -14,6 +14,8 @@
 #include "components/archive/ArchiveIndex.h"
 #include "components/archive/DataCompressor.h"
 #include "components/archive/Extraction.h"
+#include "components/archive/ItemSource.h"
+#include "components/archive/PackedItem.h"
 #include "components/archive/RecordReader.h"
 #include "components/archive/RecordScanner.h"
 #include "components/archive/SafeNames.h"
@@ -115,16 +117,6 @@ void SyncParentFolder(const fs::path& file) {
     if (fd.Valid()) {
         ::fsync(fd.Get());
     }
-}
-
-// Whether a file read through `fd` is not what it was when its reading began: another size or
-// modification time now, or fewer bytes read than it had then.
-bool ChangedSince(int fd, const struct stat& before, std::uint64_t bytesRead) {
-    struct stat after {};
-    return ::fstat(fd, &after) != 0 || after.st_size != before.st_size ||
-           after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-           after.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
-           bytesRead != static_cast<std::uint64_t>(before.st_size);
 }
 
 }  // namespace
@@ -371,51 +363,17 @@ bool CZipEx::PrepareForAppending() {
 }
 
 bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
-    struct stat info {};
-    if (::lstat(source.c_str(), &info) != 0) {
-        return Fail(SystemText("cannot read " + source.native()));
+    archive::ItemSource input;
+    std::string error;
+    if (!input.Open(source, item, error)) {
+        return Fail(std::move(error));
     }
-    UniqueFd input;
-    std::string linkTarget;
-    if (S_ISLNK(info.st_mode)) {
-        item.kind = ItemKind::SymbolicLink;
-        linkTarget.resize(static_cast<std::size_t>(info.st_size) + 1);
-        const ssize_t n = ::readlink(source.c_str(), linkTarget.data(), linkTarget.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= linkTarget.size()) {
-            return Fail(SystemText("cannot read the link " + source.native()));
-        }
-        linkTarget.resize(static_cast<std::size_t>(n));
-    } else if (S_ISREG(info.st_mode)) {
-        // Non-blocking and judged by what was opened: a FIFO swapped in for the file after the
-        // check above must not hold the backup up waiting for a writer.
-        input.Reset(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (!input.Valid() || ::fstat(input.Get(), &info) != 0) {
-            return Fail(SystemText("cannot read " + source.native()));
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return Fail(source.native() + " is no longer a regular file");
-        }
-        if (info.st_size > static_cast<off_t>(archive::DataCompressor::kReadSize)) {
-            ::posix_fadvise(input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-        }
-    } else {
-        return Fail(source.native() + " is neither a regular file nor a symbolic link");
-    }
-    item.mode = info.st_mode & 07777;
-    item.mtimeSeconds = info.st_mtim.tv_sec;
-    item.mtimeNanoseconds = static_cast<std::uint32_t>(info.st_mtim.tv_nsec);
-    item.uid = info.st_uid;
-    item.gid = info.st_gid;
     item.recordOffset = m_dataEnd;
-
-    archive::SourceReader reader(input.Get(), static_cast<std::uint64_t>(info.st_size),
-                                 static_cast<std::uint64_t>(info.st_blocks) * 512);
     archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
     std::uint32_t check = 0;
     if (!writer.Append(archive::EncodeRecordHeader(item, m_header.RecordSeed(), check))) {
         return Fail(SystemText("cannot write " + m_path.native()));
     }
-    std::size_t linkPosition = 0;
     std::uint64_t readSinceCheck = 0;
     const archive::DataCompressor::Source read = [&](char* buffer, std::size_t size) -> long {
         // A large file is not read to its end after the user cancelled.
@@ -427,17 +385,10 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
                 return -1;
             }
         }
-        if (input.Valid()) {
-            const long n = reader.Read(buffer, size);
-            readSinceCheck += n > 0 ? static_cast<std::uint64_t>(n) : 0;
-            return n;
-        }
-        const std::size_t n = std::min(size, linkTarget.size() - linkPosition);
-        std::memcpy(buffer, linkTarget.data() + linkPosition, n);
-        linkPosition += n;
-        return static_cast<long>(n);
+        const long n = input.Read(buffer, size);
+        readSinceCheck += n > 0 ? static_cast<std::uint64_t>(n) : 0;
+        return n;
     };
-    std::string error;
     auto trailer = m_compressor->Write(read, writer, error);
     if (!trailer) {
         return Fail(m_wasCancelled ? "cancelled" : source.native() + ": " + error);
@@ -448,20 +399,29 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
     }
     item.size = trailer->originalSize;
     item.recordLength = writer.Position() - item.recordOffset;
-    if (input.Valid()) {
-        m_lastItemChanged = ChangedSince(input.Get(), info, item.size);
+    m_lastItemChanged = input.ChangedWhileRead(item.size);
+    return true;
+}
+
+bool CZipEx::CheckName(std::string_view name) {
+    if (name.empty() || name.size() > archive::kMaxNameLength ||
+        name.find('\0') != std::string_view::npos) {
+        return Fail("the name \"" + std::string(name) + "\" cannot be stored");
     }
     return true;
+}
+
+void CZipEx::CompleteRecord(ItemInfo item) {
+    m_dataEnd = item.recordOffset + item.recordLength;
+    AppendItem(std::move(item));
+    m_reader =
+        std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());
 }
 
 int CZipEx::AddFile(const fs::path& source, std::string_view name) {
     m_lastError.clear();
     m_wasCancelled = m_lastItemChanged = false;
-    if (name.empty() || name.size() > archive::kMaxNameLength ||
-        name.find('\0') != std::string_view::npos) {
-        return Fail("the name \"" + std::string(name) + "\" cannot be stored");
-    }
-    if (!PrepareForAppending()) {
+    if (!CheckName(name) || !PrepareForAppending()) {
         return 0;
     }
     ItemInfo item;
@@ -473,10 +433,36 @@ int CZipEx::AddFile(const fs::path& source, std::string_view name) {
         }
         return 0;
     }
-    m_dataEnd = item.recordOffset + item.recordLength;
-    AppendItem(std::move(item));
-    m_reader =
-        std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());
+    CompleteRecord(std::move(item));
+    return 1;
+}
+
+int CZipEx::AddPacked(archive::PackedItem packed) {
+    m_lastError.clear();
+    m_wasCancelled = m_lastItemChanged = false;
+    if (!CheckName(packed.item.name) || !PrepareForAppending()) {
+        return 0;
+    }
+    if (!packed.Packed()) {
+        return Fail(std::move(packed.error));
+    }
+    ItemInfo& item = packed.item;
+    item.recordOffset = m_dataEnd;
+    std::uint32_t check = 0;
+    std::string record = archive::EncodeRecordHeader(item, m_header.RecordSeed(), check);
+    packed.trailer.lengthBeforeTrailer = record.size() + packed.data.size();
+    record += packed.data;
+    record += archive::EncodeTrailer(packed.trailer, check);
+    if (!archive::WriteAllAt(m_fd.Get(), m_dataEnd, record)) {
+        Fail(SystemText("cannot write " + m_path.native()));
+        if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
+            m_tailTrimmed = false;
+        }
+        return 0;
+    }
+    item.recordLength = record.size();
+    m_lastItemChanged = packed.changedWhileRead;
+    CompleteRecord(std::move(item));
     return 1;
 }
 

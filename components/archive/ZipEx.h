@@ -16,6 +16,7 @@ namespace tkw {
 
 namespace archive {
 class DataCompressor;
+struct PackedItem;
 class RecordReader;
 struct IndexContents;
 }  // namespace archive
@@ -111,8 +112,13 @@ public:
     // Stores the file (a regular file, or a symbolic link as a link) under `name` as the last item.
     // Anything else (a FIFO put in a file's place, say) is refused without waiting on it.
     int AddFile(const std::filesystem::path& source, std::string_view name);
-    // Whether the file last stored by AddFile changed while it was read (its size or modification
-    // time moved, or it ended early): the item holds the bytes that were read, nothing invented.
+    // Stores a file packed beforehand (PackItem, on any thread) as the last item: the same record
+    // AddFile would have written for it. A file that could not be packed is refused with the
+    // packing's error.
+    int AddPacked(archive::PackedItem packed);
+    // Whether the file last stored by AddFile or AddPacked changed while it was read (its size or
+    // modification time moved, or it ended early): the item holds the bytes that were read, nothing
+    // invented.
     bool LastItemChangedWhileRead() const { return m_lastItemChanged; }
     // Asked between the pieces of a file being stored; when it answers true, AddFile stops, stores
     // nothing of the file and WasCancelled() tells so.
@@ -194,6 +200,9 @@ private:
     void IndexName(int index);
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
+    bool CheckName(std::string_view name);
+    // Takes a record written in full at the end of the data as the last item.
+    void CompleteRecord(archive::ItemInfo item);
     bool WriteIndexAndSync();
     // Writes the item at `path`, or below the folder `path` when `belowFolder`.
     int Extract(int index, const std::filesystem::path& path, bool belowFolder);

@@ -155,12 +155,47 @@ void CLogger::Write(std::string text) const {
     AppendToDayFile(bytes);
 }
 
+namespace {
+thread_local CLineCapture* t_capture = nullptr;
+}  // namespace
+
+// Keeps the line in this thread's capture, when there is one.
+bool CaptureLine(bool timed, std::string_view text) {
+    if (t_capture == nullptr) {
+        return false;
+    }
+    t_capture->m_lines.push_back({timed, std::string(text)});
+    return true;
+}
+
+CLineCapture::CLineCapture() : m_outer(std::exchange(t_capture, this)) {}
+
+CLineCapture::~CLineCapture() {
+    t_capture = m_outer;
+}
+
+void CLineCapture::Release(const std::vector<Line>& lines) {
+    for (const Line& line : lines) {
+        if (line.timed) {
+            WriteTimedLine(line.text);
+        } else {
+            WriteUntimedLine(line.text);
+        }
+    }
+}
+
 void WriteTimedLine(std::string_view text) {
+    if (CaptureLine(true, text)) {
+        return;
+    }
     static const CLogger logger;
     logger.Write(GetTimeAsString() + std::string(text) + "\r\n");
 }
 
 void WriteUntimedLine(std::string_view text) {
+    if (CaptureLine(false, text)) {
+        return;
+    }
     static const CLogger logger;
     logger.Write(std::string(text) + "\r\n");
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "components/utils/LocalTime.h"
 
@@ -27,6 +29,33 @@ public:
 void WriteTimedLine(std::string_view text);
 // A line without the time (separators, the information block of a loaded backup).
 void WriteUntimedLine(std::string_view text);
+
+// While an instance lives, the lines its thread writes through WriteTimedLine and WriteUntimedLine
+// are kept in it instead of being written: work that runs ahead of its turn keeps its lines until
+// the lines before them are written. Release writes the kept lines, in order and timed as they
+// are written; lines never released are dropped with the instance. Instances nest.
+class CLineCapture {
+public:
+    struct Line {
+        bool timed;
+        std::string text;
+    };
+
+    CLineCapture();
+    ~CLineCapture();
+    CLineCapture(const CLineCapture&) = delete;
+    CLineCapture& operator=(const CLineCapture&) = delete;
+
+    // The lines kept so far; the capture goes on with none.
+    std::vector<Line> Take() { return std::exchange(m_lines, {}); }
+    // Writes the lines taken from a capture (on this thread, unless one captures here too).
+    static void Release(const std::vector<Line>& lines);
+
+private:
+    friend bool CaptureLine(bool timed, std::string_view text);
+    CLineCapture* m_outer;
+    std::vector<Line> m_lines;
+};
 
 // Puts the log file last written on the disk. Each line reaches the kernel when it is written,
 // which survives a crash of the program; a run calls this when it ends, so that a crash of the

@@ -135,15 +135,16 @@ TEST_F(BackupTrust, AFileThatShrinksWhileItIsReadIsStoredAsReadAndReported) {
 TEST_F(BackupTrust, AFileSwappedForAFifoBeforeItIsOpenedFailsInsteadOfHanging) {
     const fs::path file = MakeFile("swapped");
     const fs::path after = MakeFile("after");
-    // The free-space test runs between the checks of the file and the opening of it.
-    m_engine.SetFreeSpaceQuery([&](const fs::path&) -> std::uint64_t {
-        if (fs::exists(file) && !fs::is_fifo(file)) {
+    // "Adding file" is shown between the checks of the file and the opening of it.
+    m_host.onCall = [&](const std::string& call) {
+        if (call == "Line Adding file " + file.native()) {
             fs::remove(file);
             ::mkfifo(file.c_str(), 0600);
         }
-        return 1ull << 40;
-    });
-    ASSERT_EQ(Run({file, after}), 0);
+    };
+    const int result = Run({file, after});
+    m_host.onCall = nullptr;
+    ASSERT_EQ(result, 0);
     const Lines lines = LogLines();
     EXPECT_TRUE(HasLine(lines, " Failed--File " + Q(file))) << lines.size();
     EXPECT_TRUE(HasLine(lines, " Succeeded--File " + Q(after)));
