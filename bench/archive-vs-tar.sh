@@ -6,36 +6,14 @@
 # listing a 100,000-item archive takes.
 set -euo pipefail
 build=${1:-build}
+here=$(dirname "$(realpath "$0")")
 tool=$(realpath "$build/bench/archive_tool")
 work=${BENCH_DIR:-/tmp/tarnwick-bench}
 mkdir -p "$work"
 cd "$work"
 
 seconds() { /usr/bin/time -f '%e %M' -o "$1.time" "${@:2}" > /dev/null; cat "$1.time"; }
-warm() { find "$1" -type f -exec cat {} + > /dev/null; }
-
-make_small() {
-    [ -d small ] && return
-    mkdir small
-    (cd / && find usr/include usr/share -type f -size -1024k -print0 2>/dev/null |
-        tar --null -T - -cf - 2>/dev/null | tar -C "$work/small" -xf -)
-}
-
-make_large() {
-    [ -d large ] && return
-    mkdir large
-    # Compressible: source headers repeated; incompressible: random bytes; mixed: program files.
-    for i in 1 2; do
-        while [ "$(stat -c %s large/text$i 2>/dev/null || echo 0)" -lt $((400 << 20)) ]; do
-            find /usr/include -type f -name '*.h' -exec cat {} + >> large/text$i
-        done
-    done
-    head -c $((300 << 20)) /dev/urandom > large/random1
-    head -c $((200 << 20)) /dev/urandom > large/random2
-    # head ends the pipe early on purpose.
-    (find /usr/lib /usr/bin -type f -size +100k 2>/dev/null | xargs cat 2>/dev/null |
-        head -c $((250 << 20)) > large/programs) || true
-}
+. "$here/corpora.sh"
 
 compare() {
     local name=$1

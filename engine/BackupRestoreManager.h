@@ -18,6 +18,7 @@
 namespace tkw {
 
 struct BackupTurn;
+struct FileVerdict;
 
 // What a restore run did, item by item.
 struct RestoreCounters {
@@ -110,11 +111,12 @@ private:
     void TakeTurn(Run& run, BackupTurn turn);
     void DoTurn(Run& run, BackupTurn turn);
     void TakeAllTurns(Run& run);
-    // The checks of a file as the walk reaches it, each refusal a line: its size when it is to be
-    // stored.
-    std::optional<std::uint64_t> CheckFile(Run& run, BackupCounters& counters,
-                                           const std::filesystem::path& path,
-                                           const std::filesystem::path& access);
+    // The checks of a file that need neither the backup file nor the host.
+    FileVerdict ExamineFile(const std::filesystem::path& path,
+                            const std::filesystem::path& access) const;
+    // All checks of a file at its turn, each refusal a line: its size when it is to be stored.
+    std::optional<std::uint64_t> JudgeFile(Run& run, const std::filesystem::path& path,
+                                           const FileVerdict& verdict);
     // Stores a file the checks accepted, packed ahead or read now, and does what follows.
     void StoreFile(Run& run, const std::filesystem::path& path, const std::filesystem::path& access,
                    std::uint64_t size, std::optional<archive::PackedItem> packed);

@@ -192,6 +192,7 @@ void CBackupRestoreManager::LeaveOut(BackupCounters& counters, const fs::path& p
 
 void CBackupRestoreManager::LeaveOutFolder(Run& run, const fs::path& folder) {
     BackupTurn turn;
+    turn.path = folder;
     BackupCounters counted;
     {
         CLineCapture capture;
@@ -205,9 +206,9 @@ void CBackupRestoreManager::LeaveOutFolder(Run& run, const fs::path& folder) {
 
 void CBackupRestoreManager::Enqueue(Run& run, BackupTurn turn) {
     run.ahead->Push(std::move(turn));
-    // Turns are taken as soon as they are ready, and waited for only when the walk is too far
-    // ahead: the workers keep a full queue while this thread walks.
-    while (!run.ahead->Empty() && (run.ahead->FrontReady() || run.ahead->Full())) {
+    // The walk stays as far ahead as it may: the workers then always have files to check and
+    // pack, while this thread takes one turn for each step it walks.
+    if (run.ahead->Full()) {
         TakeTurn(run, run.ahead->Take());
     }
 }
@@ -262,21 +263,8 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     turn.access = access;
     if (run.ahead->IsWaiting(path.native())) {
         turn.judgeAtTurn = true;
-        return Enqueue(run, std::move(turn));
-    }
-    BackupCounters counted;
-    std::optional<std::uint64_t> size;
-    {
-        CLineCapture capture;
-        size = CheckFile(run, counted, path, access);
-        turn.lines = capture.Take();
-    }
-    turn.skipped = counted.skipped;
-    turn.leftOut = counted.leftOut;
-    turn.store = size.has_value();
-    turn.size = size.value_or(0);
-    if (turn.store && *size <= CBackupTurns::kPackLimit) {
-        run.ahead->Pack(turn, *size);
+    } else {
+        run.ahead->Judge(turn, [this, path, access] { return ExamineFile(path, access); });
     }
     Enqueue(run, std::move(turn));
 }
@@ -294,35 +282,54 @@ void CBackupRestoreManager::TakeTurn(Run& run, BackupTurn turn) {
 }
 
 void CBackupRestoreManager::DoTurn(Run& run, BackupTurn turn) {
-    if (turn.isFile && m_host->HasUserCancelled()) {
-        throw CAbandon{kAbandonCancelled};
-    }
-    if (turn.judgeAtTurn) {
-        if (const auto size = CheckFile(run, run.counters, turn.path, turn.access)) {
-            StoreFile(run, turn.path, turn.access, *size, std::nullopt);
-        }
+    if (!turn.isFile) {
+        CLineCapture::Release(turn.lines);
+        run.counters.skipped += turn.skipped;
+        run.counters.leftOut += turn.leftOut;
         return;
     }
-    CLineCapture::Release(turn.lines);
-    run.counters.skipped += turn.skipped;
-    run.counters.leftOut += turn.leftOut;
-    if (turn.store) {
-        std::optional<archive::PackedItem> packed;
-        if (turn.packed) {
-            packed = turn.packed->get();
-        }
-        StoreFile(run, turn.path, turn.access, turn.size, std::move(packed));
+    if (m_host->HasUserCancelled()) {
+        throw CAbandon{kAbandonCancelled};
+    }
+    FileVerdict verdict =
+        turn.judgeAtTurn ? ExamineFile(turn.path, turn.access) : turn.verdict->get();
+    struct Held {
+        CBackupTurns& turns;
+        const FileVerdict& verdict;
+        ~Held() { turns.Release(verdict); }
+    } held{*run.ahead, verdict};
+    if (const auto size = JudgeFile(run, turn.path, verdict)) {
+        StoreFile(run, turn.path, turn.access, *size, std::move(verdict.packed));
     }
 }
 
-std::optional<std::uint64_t> CBackupRestoreManager::CheckFile(Run& run, BackupCounters& counters,
-                                                              const fs::path& path,
-                                                              const fs::path& access) {
+// Safe on any thread: it reads the file system and the settings, and keeps the lines it writes.
+FileVerdict CBackupRestoreManager::ExamineFile(const fs::path& path, const fs::path& access) const {
+    FileVerdict verdict;
+    struct stat status {};
+    if (::lstat(access.c_str(), &status) != 0) {
+        verdict.statError = errno;
+        return verdict;
+    }
+    // Only regular files and links become items; devices, FIFOs and sockets cannot be read as
+    // files.
+    verdict.readable = S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
+    verdict.size = static_cast<std::uint64_t>(status.st_size);
+    if (verdict.readable) {
+        CLineCapture capture;
+        verdict.filtered = m_filters.IsExcludedByFilters(path, access);
+        verdict.lines = capture.Take();
+    }
+    return verdict;
+}
+
+std::optional<std::uint64_t> CBackupRestoreManager::JudgeFile(Run& run, const fs::path& path,
+                                                              const FileVerdict& verdict) {
+    BackupCounters& counters = run.counters;
     const std::string& text = path.native();
-    const std::string quoted = INTRE_GHILIMELE(text);
     const auto skip = [&](const std::string& reason) -> std::optional<std::uint64_t> {
         m_host->SetProgressLine("Skipping file " + text + " ...");
-        WriteTimedLine(" Skipped--File " + quoted + reason);
+        WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(text) + reason);
         ++counters.skipped;
         return std::nullopt;
     };
@@ -331,28 +338,26 @@ std::optional<std::uint64_t> CBackupRestoreManager::CheckFile(Run& run, BackupCo
         return std::nullopt;
     };
 
-    struct stat status {};
-    if (::lstat(access.c_str(), &status) != 0) {
-        if (errno == ENOENT && m_archive->FindZipItem(text) >= run.itemsAtStart) {
+    if (verdict.statError != 0) {
+        if (verdict.statError == ENOENT && m_archive->FindZipItem(text) >= run.itemsAtStart) {
             // Named twice and already stored (and deleted) by this run: not left out.
             return skip(" because the file not exists!");
         }
-        return leaveOut(errno == ENOENT ? " because the file not exists!"
-                                        : " because the file cannot be accessed!");
+        return leaveOut(verdict.statError == ENOENT ? " because the file not exists!"
+                                                    : " because the file cannot be accessed!");
     }
-    // Only regular files and links become items; devices, FIFOs and sockets cannot be read as
-    // files.
-    if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    if (!verdict.readable) {
         return leaveOut(" because the file cannot be accessed!");
     }
-    if (m_filters.IsExcludedByFilters(path, access)) {
+    CLineCapture::Release(verdict.lines);
+    if (verdict.filtered) {
         return skip(" by filters!");
     }
     m_host->SetProgressLine("Adding file " + text);
     if (m_archive->FindZipItem(text) != -1) {
         return skip(" because a file with the same name and path already exists in backup!");
     }
-    return static_cast<std::uint64_t>(status.st_size);
+    return verdict.size;
 }
 
 void CBackupRestoreManager::StoreFile(Run& run, const fs::path& path, const fs::path& access,

@@ -1,6 +1,7 @@
 #include "engine/BackupTurns.h"
 
 #include <chrono>
+#include <exception>
 #include <memory>
 
 #include "components/archive/DataCompressor.h"
@@ -10,46 +11,65 @@ namespace {
 
 constexpr std::size_t kBatch = 64;
 
-bool IsReady(const std::future<archive::PackedItem>& packed) {
-    return packed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+bool IsReady(const std::future<FileVerdict>& verdict) {
+    return verdict.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 }  // namespace
 
 CBackupTurns::CBackupTurns(unsigned workers) : m_pool(workers) {}
 
-void CBackupTurns::Pack(BackupTurn& turn, std::uint64_t size) {
-    auto promise = std::make_shared<std::promise<archive::PackedItem>>();
-    turn.packed = promise->get_future();
-    turn.packedBytes = size;
-    m_pool.Submit([promise, source = turn.access, name = turn.path.native()]() mutable {
-        // Each worker keeps one compressor for the run; it compresses on its own thread only.
-        thread_local archive::DataCompressor compressor(0);
-        promise->set_value(archive::PackItem(source, std::move(name), compressor));
+bool CBackupTurns::Hold(std::uint64_t bytes) {
+    std::uint64_t held = m_heldBytes.load();
+    do {
+        if (held + bytes > kMaxBytes) {
+            return false;
+        }
+    } while (!m_heldBytes.compare_exchange_weak(held, held + bytes));
+    return true;
+}
+
+void CBackupTurns::Judge(BackupTurn& turn, Examine examine) {
+    auto promise = std::make_shared<std::promise<FileVerdict>>();
+    turn.verdict = promise->get_future();
+    m_pool.Submit([this, promise, examine = std::move(examine), source = turn.access,
+                   name = turn.path.native()]() mutable {
+        try {
+            FileVerdict verdict = examine();
+            // Each worker keeps one compressor for the run; it compresses on its own thread only.
+            thread_local archive::DataCompressor compressor(0);
+            if (verdict.Accepted() && verdict.size <= kPackLimit && Hold(verdict.size)) {
+                verdict.heldBytes = verdict.size;
+                verdict.packed = archive::PackItem(source, std::move(name), compressor);
+            }
+            promise->set_value(std::move(verdict));
+        } catch (...) {
+            // Met again at the file's turn, as if the checks failed there.
+            promise->set_exception(std::current_exception());
+        }
     });
 }
 
 void CBackupTurns::Push(BackupTurn turn) {
-    m_bytes += turn.packedBytes;
-    if (turn.store) {
+    if (turn.isFile) {
         m_waiting.insert(turn.path.native());
     }
     m_turns.push_back(std::move(turn));
 }
 
+bool CBackupTurns::FrontReady() const {
+    const BackupTurn& front = m_turns.front();
+    return !front.verdict || IsReady(*front.verdict);
+}
+
 void CBackupTurns::WaitForBatch() {
     const std::size_t end = std::min(m_turns.size(), kBatch);
     for (std::size_t i = end; i-- > 0;) {
-        if (m_turns[i].packed) {
-            m_turns[i].packed->wait();
+        if (m_turns[i].verdict) {
+            m_turns[i].verdict->wait();
             return;
         }
     }
-}
-
-bool CBackupTurns::FrontReady() const {
-    const BackupTurn& front = m_turns.front();
-    return !front.packed || IsReady(*front.packed);
 }
 
 BackupTurn CBackupTurns::Take() {
@@ -58,12 +78,8 @@ BackupTurn CBackupTurns::Take() {
     }
     BackupTurn turn = std::move(m_turns.front());
     m_turns.pop_front();
-    m_bytes -= turn.packedBytes;
-    if (turn.store) {
+    if (turn.isFile) {
         m_waiting.erase(m_waiting.find(turn.path.native()));
-    }
-    if (turn.packed) {
-        turn.packed->wait();
     }
     return turn;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -15,60 +17,78 @@
 
 namespace tkw {
 
-// One step of a backup run's walk: a file, or a folder left out. Its checks run as the walk
-// reaches it, with their lines kept; everything the user sees of it (its lines, its item, its
-// node, its counters, the deletion of its original) happens at its turn, once every step before it
-// is done, so the run keeps the walk's order while its files are read and compressed ahead.
+// What the checks that need neither the backup file nor the user found about a file. They run on
+// a worker ahead of the file's turn, which then reads the verdict as if it were checking now.
+struct FileVerdict {
+    int statError = 0;      // errno of a failed look at the file; 0 when it was found
+    bool readable = false;  // a regular file or a link: what can become an item
+    bool filtered = false;  // excluded by the filters
+    std::uint64_t size = 0;
+    std::vector<CLineCapture::Line> lines;  // what the filters wrote
+    // Read and compressed ahead, when the file passed and was small enough.
+    std::optional<archive::PackedItem> packed;
+    std::uint64_t heldBytes = 0;  // of the bytes the packed files may hold
+
+    bool Accepted() const { return statError == 0 && readable && !filtered; }
+};
+
+// One step of a backup run's walk: a file, or a folder left out. Everything the user sees of it
+// (its lines, its item, its node, its counters, the deletion of its original) happens at its turn,
+// once every step before it is done, so the run keeps the walk's order while its files are
+// checked, read and compressed ahead on the workers.
 struct BackupTurn {
-    std::vector<CLineCapture::Line> lines;  // what its checks wrote
-    std::uint32_t skipped = 0;              // what its checks counted
-    std::uint32_t leftOut = 0;
-    bool isFile = false;  // a file's turn begins with a look at the cancel button
+    std::filesystem::path path;
+    std::filesystem::path access;  // reaches the file at `path` (see BackupFile)
+    bool isFile = false;           // a file's turn begins with a look at the cancel button
     // Named again while its first copy still waits for its turn: judged anew at its turn, when
     // that copy is stored (and maybe its original deleted).
     bool judgeAtTurn = false;
-    bool store = false;      // the checks accepted it: stored at its turn
-    std::uint64_t size = 0;  // its size when the checks looked
-    std::filesystem::path path;
-    std::filesystem::path access;
-    std::optional<std::future<archive::PackedItem>> packed;  // read and compressed ahead
-    std::uint64_t packedBytes = 0;
+    std::optional<std::future<FileVerdict>> verdict;
+    // A folder left out: its lines and counts.
+    std::vector<CLineCapture::Line> lines;
+    std::uint32_t skipped = 0;
+    std::uint32_t leftOut = 0;
 };
 
-// The steps walked but not yet taken, oldest first, and the workers that pack their files. Bounded
-// in steps and in bytes held, so that memory stays small however large the selection is.
+// The steps walked but not yet taken, oldest first, and the workers that check and pack their
+// files. Bounded in steps and in bytes held, so that memory stays small however large the
+// selection is.
 class CBackupTurns {
 public:
-    // Files up to this size are packed ahead in memory; larger ones are stored at their turn
-    // straight into the archive.
+    // Files up to this size are packed ahead in memory while fewer than kMaxBytes are held;
+    // others are stored at their turn straight into the backup file.
     static constexpr std::uint64_t kPackLimit = 4u << 20;
-    static constexpr std::size_t kMaxTurns = 1024;
     static constexpr std::uint64_t kMaxBytes = 32u << 20;
+    static constexpr std::size_t kMaxTurns = 1024;
+
+    using Examine = std::function<FileVerdict()>;
 
     explicit CBackupTurns(unsigned workers);
 
-    // Has the turn's file read and compressed on a worker.
-    void Pack(BackupTurn& turn, std::uint64_t size);
+    // Has the file of the turn examined on a worker and, when it passes, packed.
+    void Judge(BackupTurn& turn, Examine examine);
     void Push(BackupTurn turn);
     bool Empty() const { return m_turns.empty(); }
     // Whether a turn must be taken before more are walked.
-    bool Full() const { return m_turns.size() >= kMaxTurns || m_bytes >= kMaxBytes; }
+    bool Full() const { return m_turns.size() >= kMaxTurns; }
     // Whether the oldest turn can be taken without waiting.
     bool FrontReady() const;
-    // Whether a file of this name waits to be stored.
+    // Whether a file of this name waits for its turn.
     bool IsWaiting(const std::string& name) const { return m_waiting.count(name) != 0; }
-    // The oldest turn, its packing done. When it is not done yet, waits for a batch of turns.
+    // The oldest turn, its verdict reached. When it is not reached yet, waits for a batch of them:
+    // a worker then wakes this thread once per batch, not once per file.
     BackupTurn Take();
+    // Gives back what a verdict held, once its packed file is stored or dropped.
+    void Release(const FileVerdict& verdict) { m_heldBytes -= verdict.heldBytes; }
 
 private:
-    // Waits for a batch of packed files rather than one: a worker then wakes this thread once per
-    // batch, not once per file.
+    bool Hold(std::uint64_t bytes);
     void WaitForBatch();
 
-    CWorkerPool m_pool;
+    std::atomic<std::uint64_t> m_heldBytes{0};
     std::deque<BackupTurn> m_turns;
-    std::uint64_t m_bytes = 0;
     std::unordered_multiset<std::string> m_waiting;
+    CWorkerPool m_pool;  // last: its work ends before the rest goes
 };
 
 }  // namespace tkw

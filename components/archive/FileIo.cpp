@@ -1,6 +1,7 @@
 #include "components/archive/FileIo.h"
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,46 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes) {
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
         offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_view> pieces) {
+    constexpr std::size_t kMaxPieces = 8;
+    iovec vectors[kMaxPieces];
+    std::size_t count = 0;
+    std::size_t total = 0;
+    for (const std::string_view piece : pieces) {
+        if (count == kMaxPieces) {
+            break;
+        }
+        vectors[count++] = {const_cast<char*>(piece.data()), piece.size()};
+        total += piece.size();
+    }
+    ssize_t written = -1;
+    do {
+        written = count == pieces.size()
+                      ? ::pwritev(fd, vectors, static_cast<int>(count), static_cast<off_t>(offset))
+                      : 0;
+    } while (written < 0 && errno == EINTR);
+    if (written < 0) {
+        return false;
+    }
+    if (static_cast<std::size_t>(written) == total) {
+        return true;
+    }
+    // What the kernel did not take is written piece by piece.
+    std::uint64_t skip = static_cast<std::uint64_t>(written);
+    for (std::string_view piece : pieces) {
+        const std::size_t done =
+            static_cast<std::size_t>(std::min<std::uint64_t>(skip, piece.size()));
+        skip -= done;
+        offset += done;
+        piece.remove_prefix(done);
+        if (!WriteAllAt(fd, offset, piece)) {
+            return false;
+        }
+        offset += piece.size();
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,6 +39,8 @@ private:
 
 // Writes all bytes at `offset`; false with errno set otherwise.
 bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
+// Writes the pieces one after the other from `offset`, in one call when the kernel takes them all.
+bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_view> pieces);
 
 // Appends to a file through a buffer, so that a small item costs one write(2). Bytes already
 // appended can be changed in place (a length known only after its data was written).

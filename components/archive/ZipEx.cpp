@@ -449,18 +449,17 @@ int CZipEx::AddPacked(archive::PackedItem packed) {
     ItemInfo& item = packed.item;
     item.recordOffset = m_dataEnd;
     std::uint32_t check = 0;
-    std::string record = archive::EncodeRecordHeader(item, m_header.RecordSeed(), check);
-    packed.trailer.lengthBeforeTrailer = record.size() + packed.data.size();
-    record += packed.data;
-    record += archive::EncodeTrailer(packed.trailer, check);
-    if (!archive::WriteAllAt(m_fd.Get(), m_dataEnd, record)) {
+    const std::string header = archive::EncodeRecordHeader(item, m_header.RecordSeed(), check);
+    packed.trailer.lengthBeforeTrailer = header.size() + packed.data.size();
+    const std::string trailer = archive::EncodeTrailer(packed.trailer, check);
+    if (!archive::WriteAllAt(m_fd.Get(), m_dataEnd, {header, packed.data, trailer})) {
         Fail(SystemText("cannot write " + m_path.native()));
         if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
             m_tailTrimmed = false;
         }
         return 0;
     }
-    item.recordLength = record.size();
+    item.recordLength = packed.trailer.lengthBeforeTrailer + trailer.size();
     m_lastItemChanged = packed.changedWhileRead;
     CompleteRecord(std::move(item));
     return 1;

@@ -133,9 +133,9 @@ TEST_F(BackupTrust, AFileThatShrinksWhileItIsReadIsStoredAsReadAndReported) {
 }
 
 TEST_F(BackupTrust, AFileSwappedForAFifoBeforeItIsOpenedFailsInsteadOfHanging) {
-    const fs::path file = MakeFile("swapped");
+    // Too large to be read ahead: it is opened at its turn, after "Adding file" is shown.
+    const fs::path file = MakeFile("swapped", std::string(5u << 20, 's'));
     const fs::path after = MakeFile("after");
-    // "Adding file" is shown between the checks of the file and the opening of it.
     m_host.onCall = [&](const std::string& call) {
         if (call == "Line Adding file " + file.native()) {
             fs::remove(file);
