@@ -1,4 +1,5 @@
 // The restore run: ticked items of the loaded backup back to disk, each decision a log line.
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
+#include "components/utils/UniqueFd.h"
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
@@ -152,6 +154,22 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
     for (fs::path folder : run.foldersWritten) {
         while (folders.insert(folder).second && folder.has_relative_path()) {
             folder = folder.parent_path();
+        }
+    }
+    // New files were named before their data reached the disk: each file system written to is
+    // synced once, before the folders that hold their names.
+    std::set<dev_t> fileSystems;
+    for (const fs::path& folder : run.foldersWritten) {
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) != 0 || !fileSystems.insert(status.st_dev).second) {
+            continue;
+        }
+        const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid() || ::syncfs(fd.Get()) != 0) {
+            m_lastError = "cannot flush the files written below " + folder.native() + ": " +
+                          SystemErrorText(errno);
+            WriteTimedLine(" Restore failed: " + m_lastError + "!");
+            return false;
         }
     }
     for (const fs::path& folder : folders) {

@@ -225,15 +225,22 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
     if (!WriteData(file.Fd(), at, source, error) || !ApplyMetadata(file.Fd(), at, item, error)) {
         return false;
     }
-    // Only a file that is on disk counts as restored; and a crash of the system must never leave
-    // an empty file where an old one was.
-    if (::fdatasync(file.Fd()) != 0) {
-        error = SystemText("cannot flush " + at.shown.native());
-        return false;
-    }
-    if (!file.Publish(at.name)) {
-        error = SystemText("cannot put " + at.shown.native() + " in place");
-        return false;
+    // A new name is given at once; its data reaches the disk when the caller syncs the file
+    // system at the end of its run. An existing file is replaced only by one already on the disk:
+    // a crash of the system must never leave an empty file where an old one was.
+    if (!file.PublishIfFree(at.name)) {
+        if (errno != EEXIST) {
+            error = SystemText("cannot put " + at.shown.native() + " in place");
+            return false;
+        }
+        if (::fdatasync(file.Fd()) != 0) {
+            error = SystemText("cannot flush " + at.shown.native());
+            return false;
+        }
+        if (!file.Publish(at.name)) {
+            error = SystemText("cannot put " + at.shown.native() + " in place");
+            return false;
+        }
     }
     if (clear) {
         RememberClear(at.folderFd);

@@ -43,8 +43,9 @@ struct Placement {
 using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
 
 // The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
-// item's metadata, flushes them to disk, and only then gives the file its name, replacing an
-// existing entry at once (never writing through a link there). On failure an existing entry is
+// item's metadata and gives the file its name. A new name is given at once, and the caller syncs
+// the file system when its run ends; an existing entry is replaced at once, and only by a file
+// already flushed to disk (never writing through a link there). On failure an existing entry is
 // untouched and no temporary is left. Clears the folder of left-over temporaries first, as
 // ExtractItem says.
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,

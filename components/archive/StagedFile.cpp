@@ -229,6 +229,21 @@ bool StagedFile::Publish(const std::string& name) {
     return false;
 }
 
+bool StagedFile::PublishIfFree(const std::string& name) {
+    if (m_temporary.empty()) {
+        return LinkAs(name);  // a link never replaces an entry
+    }
+    if (::renameat2(m_folderFd, m_temporary.c_str(), m_folderFd, name.c_str(), RENAME_NOREPLACE) ==
+        0) {
+        m_temporary.clear();
+        return true;
+    }
+    if (errno == EINVAL || errno == ENOSYS) {
+        errno = EEXIST;  // no such rename here: the caller replaces, as for an existing entry
+    }
+    return false;
+}
+
 bool StagedFile::OpenNamed() {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = TemporaryName();

@@ -42,6 +42,9 @@ public:
     // Gives the file `name` in the folder, replacing an existing entry at once: the old one stays
     // whole until the rename. False with errno set otherwise.
     bool Publish(const std::string& name);
+    // Gives the file `name` only where no entry has it; false with errno EEXIST when one does (or
+    // when the file system cannot tell without replacing it).
+    bool PublishIfFree(const std::string& name);
 
 private:
     bool OpenNamed();

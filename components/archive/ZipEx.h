@@ -137,7 +137,8 @@ public:
     int FindZipItem(std::string_view name) const;
     // Writes the item to `target`, creating the missing folders of the path (following the links
     // among them: they are the user's own system); an entry at `target` itself is replaced, never
-    // written through.
+    // written through. A file that replaces another is on the disk before it does; a new file is
+    // once its file system is synced (syncfs), which the caller does when its run ends.
     int GetItemFile(int index, const std::filesystem::path& target);
     // Writes the item below `folder` at folder + name; refused when the name could leave the folder
     // (see IsNameSafeUnderFolder) or when a folder on its way below `folder` is a symbolic link or

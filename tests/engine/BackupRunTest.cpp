@@ -68,6 +68,103 @@ TEST_F(BackupRun, WalksSubFoldersDepthFirstBeforeAFoldersOwnFiles) {
     EXPECT_TRUE(fs::exists(BackupFile()));
 }
 
+// More files than the run reads ahead, with files the filters refuse, a file too large to be read
+// ahead and a FIFO among them: every line, node and item still comes in the order of the walk.
+TEST_F(BackupRun, ManyFilesKeepTheWalksOrderInEveryLineNodeAndItem) {
+    WriteProfileString(profile::kAllStringToFindInFileName, "refused");
+    WriteProfileInt(profile::kIncludeOrExcludeFileNames, 1);  // exclude
+    for (int i = 0; i < 1500; ++i) {
+        const std::string name = "many/" + std::to_string(i % 3) + "/f" + std::to_string(i);
+        MakeFile(i % 7 == 0 ? name + "-refused" : name, "bytes of " + name);
+    }
+    MakeFile("many/1/large", std::string(5u << 20, 'L'));
+    ASSERT_EQ(::mkfifo((m_source / "many/2/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(Run({m_source / "many"}), 0);
+
+    Lines walk;
+    ExpectedWalk(m_source / "many", walk);
+    Lines expectedLines{" Backup started ..."};
+    Lines expectedItems;
+    for (const std::string& path : walk) {
+        if (path.ends_with("-refused")) {
+            expectedLines.push_back(" Skipped--File " + Q(path) + " by filters!");
+        } else if (path.ends_with("/fifo")) {
+            expectedLines.push_back(" Skipped--File " + Q(path) +
+                                    " because the file cannot be accessed!");
+        } else {
+            expectedLines.push_back(" Succeeded--File " + Q(path));
+            expectedItems.push_back(path);
+        }
+    }
+    expectedLines.push_back(" Backup finished!");
+    EXPECT_EQ(LogLines(), expectedLines);
+    EXPECT_EQ(ItemNames(), expectedItems);
+    EXPECT_EQ(m_host.TreeNames(), expectedItems);
+    for (std::size_t i = 0; i < m_host.tree.size(); ++i) {
+        ASSERT_EQ(m_host.tree[i].itemIndex, static_cast<int>(i));
+    }
+    EXPECT_EQ(m_counters.added, expectedItems.size());
+    EXPECT_EQ(m_counters.skipped, walk.size() - expectedItems.size());
+    EXPECT_EQ(m_counters.leftOut, 1u);
+    EXPECT_TRUE(m_engine.LoadedArchive()->Verify().empty());
+}
+
+// Files judged and read ahead of a cancel are dropped unseen: what the log, the tree, the counters
+// and the backup file say agrees, and stops at the file where Cancel was seen.
+TEST_F(BackupRun, ACancelAmongManyFilesLeavesLinesItemsAndCountersInAgreement) {
+    for (int i = 0; i < 1500; ++i) {
+        MakeFile("many/f" + std::to_string(i));
+    }
+    m_host.cancelAt = [](int check) { return check >= 700; };
+    EXPECT_EQ(Run({m_source / "many"}), 1);
+
+    Lines walk;
+    ExpectedWalk(m_source / "many", walk);
+    const Lines first(walk.begin(), walk.begin() + 699);
+    Lines expectedLines{" Backup started ..."};
+    for (const std::string& path : first) {
+        expectedLines.push_back(" Succeeded--File " + Q(path));
+    }
+    expectedLines.push_back(" Backup was cancelled!");
+    EXPECT_EQ(LogLines(), expectedLines);
+    EXPECT_EQ(ItemNames(), first);
+    EXPECT_EQ(m_host.TreeNames(), first);
+    EXPECT_EQ(m_counters.added, 699u);
+    EXPECT_EQ(m_counters.skipped + m_counters.failed, 0u);
+    // The index written at the end lists exactly those items.
+    m_engine.UnloadBackupFile();
+    CZipEx archive;
+    ASSERT_EQ(archive.Open(BackupFile()), 1);
+    EXPECT_FALSE(archive.GetRecoveryReport().recovered);
+    EXPECT_EQ(archive.GetNrOfFiles(), 699);
+}
+
+// A file named again while its first copy still waits for its turn is judged at its own turn,
+// after that copy was stored and, when asked for, its original deleted.
+TEST_F(BackupRun, AFileNamedAgainIsJudgedAfterItsFirstCopyIsDone) {
+    struct Case {
+        int deleteOriginals;
+        std::string secondLine;
+        std::uint32_t deleted;
+    };
+    for (const Case& c : std::vector<Case>{
+             {0, " because a file with the same name and path already exists in backup!", 0},
+             {1, " because the file not exists!", 1}}) {
+        SCOPED_TRACE(c.deleteOriginals);
+        const fs::path x = MakeFile("docs/x.txt");
+        WriteProfileInt(profile::kDeleteOriginalFilesAfterBackup, c.deleteOriginals);
+        ASSERT_EQ(Run({m_source / "docs", x}), 0);
+        const Lines log = LogLines();
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ(log[1], " Succeeded--File " + Q(x));
+        EXPECT_EQ(log.end()[-2], " Skipped--File " + Q(x) + c.secondLine);
+        EXPECT_EQ(m_counters.added, 1u);
+        EXPECT_EQ(m_counters.skipped, 1u);
+        EXPECT_EQ(m_counters.leftOut, 0u);
+        EXPECT_EQ(m_counters.deleted, c.deleted);
+    }
+}
+
 TEST_F(BackupRun, AFileTickedAloneAndInsideATickedFolderIsAddedOnce) {
     const fs::path x = MakeFile("docs/x.txt");
     ASSERT_EQ(Run({m_source / "docs", x}), 0);

@@ -202,6 +202,37 @@ TEST_F(LoggerTest, ThreadsLoggingAtOnceLoseNoLine) {
     }
 }
 
+// Lines written under a capture wait in it, however deeply captures nest, and lines of other
+// threads are not caught; released, they are written in order, the timed ones with the time.
+TEST_F(LoggerTest, CapturedLinesWaitUntilReleasedAndOnlyTheirThreadsAreCaught) {
+    std::vector<CLineCapture::Line> outer;
+    std::vector<CLineCapture::Line> inner;
+    {
+        CLineCapture capture;
+        WriteTimedLine(" first");
+        {
+            CLineCapture nested;
+            WriteUntimedLine("---");
+            std::thread([] { WriteTimedLine(" from another thread"); }).join();
+            inner = nested.Take();
+        }
+        WriteTimedLine(" second");
+        outer = capture.Take();
+    }
+    ASSERT_EQ(m_pane.size(), 1u);
+    CLineCapture::Release(outer);
+    CLineCapture::Release(inner);
+    const std::string time = GetTimeAsString();
+    std::vector<std::string> texts;
+    for (const std::string& entry : m_pane) {
+        const bool timed = entry.size() > time.size() && entry[time.size()] == ' ' &&
+                           entry.compare(0, 2, time, 0, 2) == 0;
+        texts.push_back(timed ? entry.substr(time.size()) : entry);
+    }
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{" from another thread", " first", " second", "---"}));
+}
+
 // Runs a call as a user who owns none of the test's folders: root writes everywhere.
 template <typename Call>
 auto AsAnotherUser(Call call) {
