@@ -248,39 +248,76 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
     return true;
 }
 
+int FolderCache::Find(const fs::path& path) const {
+    if (!m_fd.Valid() || path != m_path) {
+        return -1;
+    }
+    struct stat kept {};
+    struct stat named {};
+    const bool same = ::fstat(m_fd.Get(), &kept) == 0 && ::stat(path.c_str(), &named) == 0 &&
+                      kept.st_dev == named.st_dev && kept.st_ino == named.st_ino;
+    return same ? m_fd.Get() : -1;
+}
+
+void FolderCache::Keep(fs::path path, UniqueFd fd) {
+    m_path = std::move(path);
+    m_fd = std::move(fd);
+}
+
+namespace {
+
+// The open folder for `key` from the cache, or the one `open` gives, kept in the cache.
+template <typename Open>
+int CachedFolder(FolderCache* folders, UniqueFd& own, const fs::path& key, Open open) {
+    if (folders != nullptr) {
+        const int cached = folders->Find(key);
+        if (cached >= 0) {
+            return cached;
+        }
+    }
+    own = open();
+    if (!own.Valid() || folders == nullptr) {
+        return own.Get();
+    }
+    folders->Keep(key, std::move(own));
+    return folders->Find(key);
+}
+
+}  // namespace
+
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& target,
-                 std::string& error) {
+                 std::string& error, FolderCache* folders) {
     const fs::path name = target.filename();
     if (name.empty() || name == "." || name == "..") {
         error = "no file name in the target " + target.native();
         return false;
     }
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    const UniqueFd folderFd = OpenChosenFolder(folder, error);
-    return folderFd.Valid() &&
-           PlaceItem(reader, item, {folderFd.Get(), name.native(), target}, error);
+    UniqueFd own;
+    const int folderFd =
+        CachedFolder(folders, own, folder, [&] { return OpenChosenFolder(folder, error); });
+    return folderFd >= 0 && PlaceItem(reader, item, {folderFd, name.native(), target}, error);
 }
 
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path& folder,
-                      std::string& error) {
+                      std::string& error, FolderCache* folders) {
     const auto name = SplitNameBelowFolder(item.name);
     if (!name) {
         error = "the name would leave the folder " + folder.native();
-        return false;
-    }
-    UniqueFd base = OpenChosenFolder(folder, error);
-    if (!base.Valid()) {
-        return false;
-    }
-    const UniqueFd itemFolder = OpenFoldersBelow(std::move(base), folder, name->folders, error);
-    if (!itemFolder.Valid()) {
         return false;
     }
     fs::path shown = folder;
     for (const std::string& component : name->folders) {
         shown /= component;
     }
-    return PlaceItem(reader, item, {itemFolder.Get(), name->file, shown / name->file}, error);
+    UniqueFd own;
+    const int itemFolder = CachedFolder(folders, own, shown, [&] {
+        UniqueFd base = OpenChosenFolder(folder, error);
+        return base.Valid() ? OpenFoldersBelow(std::move(base), folder, name->folders, error)
+                            : UniqueFd();
+    });
+    return itemFolder >= 0 &&
+           PlaceItem(reader, item, {itemFolder, name->file, shown / name->file}, error);
 }
 
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error) {

@@ -10,6 +10,21 @@
 
 namespace tkw::archive {
 
+// The folder the last item was written to, kept open for the next one: items restored in the order
+// of their names mostly share their folder, which is then opened once rather than once per item.
+// It is used only while its path still leads to it; a folder removed, moved or replaced since is
+// opened afresh, with every check.
+class FolderCache {
+public:
+    // The open folder kept for `path`, or -1.
+    int Find(const std::filesystem::path& path) const;
+    void Keep(std::filesystem::path path, UniqueFd fd);
+
+private:
+    std::filesystem::path m_path;
+    UniqueFd m_fd;
+};
+
 // Writes one item at its original path `target`. The missing folders of the path are created;
 // links among them are followed, as they are part of the user's own system (a /home that is a
 // link, say). The item's own name is never followed: an entry there is replaced, not written
@@ -20,7 +35,7 @@ namespace tkw::archive {
 // Before the first write into a folder, the temporaries killed restores left there are removed
 // (only those no running restore holds).
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesystem::path& target,
-                 std::string& error);
+                 std::string& error, FolderCache* folders = nullptr);
 
 // Writes one item below the chosen folder `folder`, at folder + the item's name (as ExtractItem
 // does). The chosen folder is created when missing; the folders of the name are created and opened
@@ -28,7 +43,8 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesyst
 // `folder`. A name that could leave the folder (see IsNameSafeUnderFolder), or whose way passes a
 // link or something that is not a folder, is refused.
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item,
-                      const std::filesystem::path& folder, std::string& error);
+                      const std::filesystem::path& folder, std::string& error,
+                      FolderCache* folders = nullptr);
 
 // Where an item goes: the entry `name` in the open folder `folderFd`; `shown` is its full path, for
 // messages.

@@ -131,7 +131,9 @@ std::string_view CZipEx::NameEqual::NameOf(int index) const {
     return (*items)[static_cast<std::size_t>(index)].name;
 }
 
-CZipEx::CZipEx() : m_names(0, NameHash{&m_items}, NameEqual{&m_items}) {}
+CZipEx::CZipEx()
+    : m_names(0, NameHash{&m_items}, NameEqual{&m_items}),
+      m_folders(std::make_unique<archive::FolderCache>()) {}
 
 CZipEx::~CZipEx() {
     Close();
@@ -154,6 +156,7 @@ void CZipEx::ResetVariables() {
     m_dataEnd = 0;
     m_recovery = {};
     m_reader.reset();
+    *m_folders = {};
 }
 
 bool CZipEx::Fail(std::string message) {
@@ -540,8 +543,9 @@ int CZipEx::Extract(int index, const fs::path& path, bool belowFolder) {
         return Fail("no item " + std::to_string(index) + " in the backup file");
     }
     std::string error;
-    const bool ok = belowFolder ? archive::ExtractItemBelow(*m_reader, *item, path, error)
-                                : archive::ExtractItem(*m_reader, *item, path, error);
+    const bool ok = belowFolder
+                        ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_folders.get())
+                        : archive::ExtractItem(*m_reader, *item, path, error, m_folders.get());
     return ok ? 1 : Fail(item->name + ": " + error);
 }
 

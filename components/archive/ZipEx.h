@@ -16,6 +16,7 @@ namespace tkw {
 
 namespace archive {
 class DataCompressor;
+class FolderCache;
 struct PackedItem;
 class RecordReader;
 struct IndexContents;
@@ -226,6 +227,7 @@ private:
     std::string m_lastError;
     std::unique_ptr<archive::DataCompressor> m_compressor;
     std::unique_ptr<archive::RecordReader> m_reader;
+    std::unique_ptr<archive::FolderCache> m_folders;  // where the last item was written
     std::function<bool()> m_cancelled;
     bool m_wasCancelled = false;
     bool m_lastItemChanged = false;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 namespace tkw {
 namespace {
@@ -20,6 +21,10 @@ struct ThreadSettings {
     std::unique_ptr<QSettings> settings;
 };
 thread_local ThreadSettings t_settings;
+
+// Threads make their QSettings one at a time: making one reads the time zone (tzset), whose own
+// lock the thread sanitizer cannot see, and the backup's workers make theirs all at once.
+std::mutex g_creation;
 
 QString KeyPath(std::string_view section, std::string_view key) {
     return QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())) + u'/' +
@@ -40,6 +45,7 @@ CQtProfileStore::CQtProfileStore() : m_id(g_nextStoreId.fetch_add(1)) {}
 
 QSettings& CQtProfileStore::Settings() {
     if (t_settings.storeId != m_id || !t_settings.settings) {
+        const std::lock_guard lock(g_creation);
         t_settings.settings = std::make_unique<QSettings>(QStringLiteral("Quorvane Software"),
                                                           QStringLiteral("Tarnwick"));
         t_settings.storeId = m_id;

@@ -115,6 +115,40 @@ TEST_F(ZipExBelowFolder, ALinkToAFolderOutsideCarriesNoLaterItemOutside) {
     }
 }
 
+// The folder of the last item is kept open for the next; a folder moved away, or swapped for a link
+// to a folder outside, between two items is opened afresh and refused, never written through.
+TEST_F(ZipExBelowFolder, AKeptFolderIsNotUsedOnceItsPathLeadsElsewhere) {
+    const fs::path archive = m_temp / "kept.tkw";
+    MakeArchive(archive, {{"/d/a", {}}, {"/d/b", {}}, {"/d/c", {}}});
+    const struct {
+        const char* description;
+        bool moveAway;  // else: the folder is swapped for a link to one outside
+    } cases[] = {{"moved away", true}, {"swapped for a link", false}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        const fs::path restore = m_temp / ("kept-restore" + std::to_string(n));
+        const fs::path moved = m_elsewhere / ("moved" + std::to_string(n++));
+        CZipEx zip;
+        ASSERT_EQ(zip.Open(archive), 1);
+        ASSERT_EQ(zip.GetItemFileUnder(0, restore), 1);
+        fs::rename(restore / "d", moved);
+        if (!c.moveAway) {
+            fs::create_symlink(m_elsewhere, restore / "d");
+        }
+        const bool written = zip.GetItemFileUnder(1, restore) == 1;
+        EXPECT_FALSE(fs::exists(moved / "b")) << "written into the folder moved away";
+        EXPECT_FALSE(fs::exists(m_elsewhere / "b")) << "written through the link";
+        if (c.moveAway) {
+            // Made anew where the name says.
+            EXPECT_TRUE(written);
+            EXPECT_EQ(ReadFileBytes(restore / "d/b"), ContentsOf("/d/b"));
+        } else {
+            EXPECT_FALSE(written);
+        }
+    }
+}
+
 TEST_F(ZipExBelowFolder, EachFolderOfANameMustBeARealFolderInsideTheRestoreFolder) {
     const fs::path restore = m_temp / "restore";
     WriteFileBytes(m_elsewhere / "secret", "secret");
