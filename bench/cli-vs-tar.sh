@@ -42,10 +42,12 @@ compare() {
         note_peak "$mem"
         read -r theirs _ < <(measure sh -c "tar -cf - $name | zstd -3 -T0 -q -o $name.tar.zst")
         backup_ratios+="$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')"$'\n'
-        rm -rf out-ours out-tar && mkdir out-ours out-tar
-        read -r ours mem < <(measure "$cli" restore "$name.tkw" --under "$work/out-ours" --all)
+        # Restored into fresh folders, removed only at the end: on a file system without a journal,
+        # ext4 creates files slowly for a while after many were deleted.
+        mkdir "out-ours-$i" "out-tar-$i"
+        read -r ours mem < <(measure "$cli" restore "$name.tkw" --under "$work/out-ours-$i" --all)
         note_peak "$mem"
-        read -r theirs _ < <(measure sh -c "zstd -d -q -c $name.tar.zst | tar -xf - -C out-tar")
+        read -r theirs _ < <(measure sh -c "zstd -d -q -c $name.tar.zst | tar -xf - -C out-tar-$i")
         restore_ratios+="$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')"$'\n'
     done
     local files size_ratio
@@ -55,11 +57,12 @@ compare() {
     printf '%s corpus (%d files): backup ratio %.2f   restore ratio %.2f   size ratio %s\n' \
         "$name" "$files" "$(printf '%s' "$backup_ratios" | median)" \
         "$(printf '%s' "$restore_ratios" | median)" "$size_ratio"
-    rm -rf out-ours out-tar "$name.tkw" "$name.tar.zst"
+    rm -rf out-ours-* out-tar-* "$name.tkw" "$name.tar.zst"
 }
 
 make_small
 make_large
+rm -rf out-ours-* out-tar-*
 compare small
 compare large
 echo "peak memory of tarnwick-cli over all runs: $((peak / 1024)) MiB"

@@ -8,6 +8,8 @@ for bench in "$build"/bench/*_bench; do
 done
 echo "== archive against tar + zstd"
 "$(dirname "$0")/archive-vs-tar.sh" "$build"
+echo "== tarnwick-cli against tar + zstd (backup, restore --all)"
+"$(dirname "$0")/cli-vs-tar.sh" "$build"
 echo "== backup run against tar + zstd (small files)"
 "$build/bench/tools/backup_run_bench" "${BENCH_DIR:-/tmp/tarnwick-bench}/small"
 echo "== loading 100,000 items into the window's tree"

@@ -21,12 +21,18 @@ bool SyncFolder(const std::filesystem::path& folder) {
     return fd.Valid() && ::fsync(fd.Get()) == 0;
 }
 
+bool SyncFileSystem(const std::filesystem::path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.Valid() && ::syncfs(fd.Get()) == 0;
+}
+
 }  // namespace
 
 CBackupRestoreManager::CBackupRestoreManager()
     : m_host(&HeadlessHostInstance()),
       m_freeSpace(MyGetDiskFreeSpaceExHelper),
-      m_syncFolder(SyncFolder) {}
+      m_syncFolder(SyncFolder),
+      m_syncFileSystem(SyncFileSystem) {}
 
 CBackupRestoreManager::~CBackupRestoreManager() = default;
 
@@ -40,6 +46,10 @@ void CBackupRestoreManager::SetFreeSpaceQuery(FreeSpaceQuery query) {
 
 void CBackupRestoreManager::SetFolderSync(FolderSync sync) {
     m_syncFolder = sync ? std::move(sync) : FolderSync(SyncFolder);
+}
+
+void CBackupRestoreManager::SetFileSystemSync(FolderSync sync) {
+    m_syncFileSystem = sync ? std::move(sync) : FolderSync(SyncFileSystem);
 }
 
 }  // namespace tkw

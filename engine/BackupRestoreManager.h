@@ -74,6 +74,9 @@ public:
     void SetFreeSpaceQuery(FreeSpaceQuery query);
     // Replaces how a restore syncs the folders it wrote to (tests watch or fail it).
     void SetFolderSync(FolderSync sync);
+    // Replaces how a restore puts the data of the new files on the disk: one sync of the whole
+    // file system that holds the folder (tests watch or fail it).
+    void SetFileSystemSync(FolderSync sync);
 
     // Adds the selection to a new backup file (base path + ".tkw") or, when `append` is set and a
     // backup is open, to the open one.
@@ -147,6 +150,7 @@ private:
     CBackupFilters m_filters;
     FreeSpaceQuery m_freeSpace;
     FolderSync m_syncFolder;
+    FolderSync m_syncFileSystem;
     std::string m_lastError;
 };
 

@@ -1,5 +1,4 @@
 // The restore run: ticked items of the loaded backup back to disk, each decision a log line.
-#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -13,7 +12,6 @@
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
 #include "components/utils/StringUtils.h"
-#include "components/utils/UniqueFd.h"
 #include "components/utils/Volumes.h"
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
@@ -164,8 +162,7 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
         if (::stat(folder.c_str(), &status) != 0 || !fileSystems.insert(status.st_dev).second) {
             continue;
         }
-        const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!fd.Valid() || ::syncfs(fd.Get()) != 0) {
+        if (!m_syncFileSystem(folder)) {
             m_lastError = "cannot flush the files written below " + folder.native() + ": " +
                           SystemErrorText(errno);
             WriteTimedLine(" Restore failed: " + m_lastError + "!");

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <csignal>
 #include <set>
@@ -70,10 +71,16 @@ protected:
             m_synced.insert(folder);
             return m_syncWorks;
         });
+        m_engine.SetFileSystemSync([this](const fs::path& folder) {
+            m_fileSystemsSynced.push_back(folder);
+            return m_fileSystemSyncWorks;
+        });
     }
 
     std::set<fs::path> m_synced;
     bool m_syncWorks = true;
+    std::vector<fs::path> m_fileSystemsSynced;
+    bool m_fileSystemSyncWorks = true;
 };
 
 TEST_F(RestoreDurability, NewFilesAndTheFoldersMadeForThemAreSyncedBeforeSuccess) {
@@ -91,6 +98,28 @@ TEST_F(RestoreDurability, NewFilesAndTheFoldersMadeForThemAreSyncedBeforeSuccess
           out / m_source.relative_path(), out}) {
         EXPECT_EQ(m_synced.count(folder), 1u) << folder;
     }
+}
+
+// New files are named before their data is on the disk: the file system that holds them is synced
+// once, and a restore whose sync fails does not report success.
+TEST_F(RestoreDurability, TheFileSystemOfNewFilesIsSyncedOnceAndAFailedSyncFailsTheRun) {
+    const fs::path a = MakeFile("one/a", "one");
+    const fs::path b = MakeFile("two/b", "two");
+    ASSERT_EQ(Run({a, b}), 0);
+    RestoreCounters counters;
+    ASSERT_EQ(m_engine.RestoreItems({0, 1}, counters), 0);
+    EXPECT_EQ(m_fileSystemsSynced.size(), 1u) << "one file system, synced once";
+
+    m_fileSystemSyncWorks = false;
+    fs::remove_all(m_temp / "out");
+    fs::create_directories(m_temp / "out");
+    EXPECT_EQ(m_engine.RestoreItems({0, 1}, counters), CBackupRestoreManager::kFailed);
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), " Restore finished!"), 1) << "the first run's";
+    EXPECT_EQ(lines.back(), " Restore failed: " + m_engine.LastError() + "!");
+    EXPECT_EQ(m_host.progressOpen, 0);
+    EXPECT_NE(m_engine.LastError().find("cannot flush the files written below"), std::string::npos)
+        << m_engine.LastError();
 }
 
 TEST_F(RestoreDurability, ARestoreWhoseFilesCannotBeSyncedDoesNotReportSuccess) {
