@@ -8,6 +8,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "components/archive/Extraction.h"
 #include "components/archive/SafeNames.h"
 #include "components/utils/LocalTime.h"
 #include "components/utils/ReportError.h"
@@ -73,6 +74,8 @@ public:
     bool askedBefore = false;  // the first file-exists prompt of a run waits first
     // The folders that received an item, synced with their parents before the run ends.
     std::set<fs::path> foldersWritten;
+    // Those that received a new file whose data was not yet flushed (NeedsFileSystemSync).
+    std::set<fs::path> foldersToSync;
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
 };
@@ -157,7 +160,7 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
     // New files were named before their data reached the disk: each file system written to is
     // synced once, before the folders that hold their names.
     std::set<dev_t> fileSystems;
-    for (const fs::path& folder : run.foldersWritten) {
+    for (const fs::path& folder : run.foldersToSync) {
         struct stat status {};
         if (::stat(folder.c_str(), &status) != 0 || !fileSystems.insert(status.st_dev).second) {
             continue;
@@ -231,6 +234,9 @@ bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path
                                            m_archive->GetItemFile(index, target) != 0;
     if (written) {
         run.foldersWritten.insert(target.parent_path());
+        if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index))) {
+            run.foldersToSync.insert(target.parent_path());
+        }
     }
     return written;
 }

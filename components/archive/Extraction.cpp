@@ -225,15 +225,20 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
     if (!WriteData(file.Fd(), at, source, error) || !ApplyMetadata(file.Fd(), at, item, error)) {
         return false;
     }
-    // A new name is given at once; its data reaches the disk when the caller syncs the file
+    // A small new file is named at once; its data reaches the disk when the caller syncs the file
     // system at the end of its run. An existing file is replaced only by one already on the disk:
     // a crash of the system must never leave an empty file where an old one was.
+    const bool synced = !NeedsFileSystemSync(item);
+    if (synced && ::fdatasync(file.Fd()) != 0) {
+        error = SystemText("cannot flush " + at.shown.native());
+        return false;
+    }
     if (!file.PublishIfFree(at.name)) {
         if (errno != EEXIST) {
             error = SystemText("cannot put " + at.shown.native() + " in place");
             return false;
         }
-        if (::fdatasync(file.Fd()) != 0) {
+        if (!synced && ::fdatasync(file.Fd()) != 0) {
             error = SystemText("cannot flush " + at.shown.native());
             return false;
         }

@@ -58,12 +58,22 @@ struct Placement {
 // they fail their check or the sink stops.
 using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
 
+// Files of at least this size are flushed to disk before they get their name, whatever the name:
+// their own data is most of the cost of a sync. Smaller new files are left to one sync of the file
+// system at the end of the caller's run.
+inline constexpr std::uint64_t kSyncedAloneSize = 1u << 20;
+
+// Whether a new file for the item is named before its data is on the disk.
+inline bool NeedsFileSystemSync(const ItemInfo& item) {
+    return item.kind == ItemKind::RegularFile && item.size < kSyncedAloneSize;
+}
+
 // The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
-// item's metadata and gives the file its name. A new name is given at once, and the caller syncs
-// the file system when its run ends; an existing entry is replaced at once, and only by a file
-// already flushed to disk (never writing through a link there). On failure an existing entry is
-// untouched and no temporary is left. Clears the folder of left-over temporaries first, as
-// ExtractItem says.
+// item's metadata and gives the file its name. A small new file is named at once, and the caller
+// syncs the file system when its run ends (NeedsFileSystemSync); an existing entry is replaced at
+// once, and only by a file already flushed to disk (never writing through a link there). On failure
+// an existing entry is untouched and no temporary is left. Clears the folder of left-over
+// temporaries first, as ExtractItem says.
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
                       Staging staging, std::string& error);
 
