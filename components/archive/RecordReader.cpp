@@ -13,6 +13,8 @@ namespace tkw::archive {
 namespace {
 
 constexpr std::size_t kInputPiece = 1 << 17;
+// Records up to this length are read with one call.
+constexpr std::uint64_t kWholeRecordSize = 256u << 10;
 // Our writer never needs more than zstd's level-3 window; a frame that asks for more than this is
 // refused rather than allowed to claim memory.
 constexpr int kMaxWindowLog = 25;
@@ -30,12 +32,31 @@ RecordReader::~RecordReader() {
     ZSTD_freeDCtx(m_context);
 }
 
+bool RecordReader::ReadAt(std::uint64_t offset, std::size_t size, std::string& out) {
+    if (!m_record.empty() && offset >= m_recordOffset &&
+        offset - m_recordOffset <= m_record.size() &&
+        size <= m_record.size() - (offset - m_recordOffset)) {
+        out.assign(m_record, static_cast<std::size_t>(offset - m_recordOffset), size);
+        return true;
+    }
+    return ReadExactAt(m_fd, offset, size, out);
+}
+
+void RecordReader::ReadWhole(std::uint64_t offset, std::uint64_t length) {
+    m_record.clear();
+    if (length <= kWholeRecordSize && ReadExactAt(m_fd, offset, length, m_record)) {
+        m_recordOffset = offset;
+    } else {
+        m_record.clear();
+    }
+}
+
 std::optional<RecordReader::Header> RecordReader::ReadHeader(std::uint64_t offset,
                                                              std::uint64_t limit) {
     limit = std::min(limit, m_fileSize);
     std::string fixedBytes;
     if (offset > limit || limit - offset < kRecordFixedSize + kHeaderCheckSize ||
-        !ReadExactAt(m_fd, offset, kRecordFixedSize, fixedBytes)) {
+        !ReadAt(offset, kRecordFixedSize, fixedBytes)) {
         return std::nullopt;
     }
     const auto fixed = DecodeRecordFixed(fixedBytes);
@@ -43,7 +64,7 @@ std::optional<RecordReader::Header> RecordReader::ReadHeader(std::uint64_t offse
         return std::nullopt;
     }
     std::string rest;
-    if (!ReadExactAt(m_fd, offset + kRecordFixedSize, fixed->nameLength + kHeaderCheckSize, rest)) {
+    if (!ReadAt(offset + kRecordFixedSize, fixed->nameLength + kHeaderCheckSize, rest)) {
         return std::nullopt;
     }
     Header header{*fixed, rest.substr(0, fixed->nameLength), 0,
@@ -62,8 +83,7 @@ std::optional<RecordReader::ChunkWalk> RecordReader::WalkChunks(std::uint64_t po
     ChunkWalk walk;
     std::string bytes;
     while (true) {
-        if (limit - position < kChunkHeaderSize ||
-            !ReadExactAt(m_fd, position, kChunkHeaderSize, bytes)) {
+        if (limit - position < kChunkHeaderSize || !ReadAt(position, kChunkHeaderSize, bytes)) {
             return std::nullopt;
         }
         const auto chunk = DecodeChunkHeader(bytes);
@@ -89,7 +109,7 @@ std::optional<RecordReader::ChunkWalk> RecordReader::WalkChunks(std::uint64_t po
 std::optional<Trailer> RecordReader::ReadTrailer(std::uint64_t recordOffset, const ChunkWalk& walk,
                                                  std::uint32_t headerCheck) {
     std::string bytes;
-    if (!ReadExactAt(m_fd, walk.trailerOffset, kTrailerSize, bytes)) {
+    if (!ReadAt(walk.trailerOffset, kTrailerSize, bytes)) {
         return std::nullopt;
     }
     auto trailer = DecodeTrailer(bytes, headerCheck);
@@ -117,7 +137,7 @@ bool RecordReader::DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::
         }
         const std::size_t piece =
             static_cast<std::size_t>(std::min<std::uint64_t>(kInputPiece, stored - consumed));
-        if (!ReadExactAt(m_fd, offset + consumed, piece, m_input)) {
+        if (!ReadAt(offset + consumed, piece, m_input)) {
             error = "the archive ends inside an item";
             return false;
         }
@@ -164,6 +184,11 @@ bool RecordReader::ReadData(const ItemInfo& item, const Sink& sink, std::string&
         error = "the item lies beyond the end of the archive";
         return false;
     }
+    ReadWhole(item.recordOffset, item.recordLength);
+    const struct Forget {
+        std::string& record;
+        ~Forget() { record.clear(); }
+    } forget{m_record};
     const auto header = ReadHeader(item.recordOffset, end);
     if (!header || header->name != item.name || header->fixed.kind != item.kind) {
         error = "damaged item header";

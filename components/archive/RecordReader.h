@@ -58,6 +58,11 @@ private:
                                        std::uint32_t headerCheck);
     bool DecodeFrame(std::uint64_t offset, std::uint32_t stored, std::uint32_t original,
                      const Sink& sink, void* hashState, std::string& error);
+    // Reads exactly `size` bytes at `offset`: from the record read whole when they lie in it,
+    // otherwise from the file.
+    bool ReadAt(std::uint64_t offset, std::size_t size, std::string& out);
+    // A small record is read with one call, then taken apart in memory.
+    void ReadWhole(std::uint64_t offset, std::uint64_t length);
 
     int m_fd;
     std::uint64_t m_fileSize;
@@ -65,6 +70,8 @@ private:
     ZSTD_DCtx_s* m_context = nullptr;
     std::string m_input;
     std::string m_output;
+    std::string m_record;  // the record read whole, or empty
+    std::uint64_t m_recordOffset = 0;
 };
 
 }  // namespace tkw::archive
