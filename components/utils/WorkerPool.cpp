@@ -60,7 +60,7 @@ void CWorkerPool::Work() {
 }
 
 unsigned CWorkerPool::DefaultThreads() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
 }  // namespace tkw

@@ -23,7 +23,9 @@ public:
     void Submit(std::function<void()> work);
     unsigned Threads() const { return static_cast<unsigned>(m_threads.size()); }
 
-    // The threads a pool should have on this machine: one per core, within reason.
+    // The threads a pool should have on this machine: one per core, at most four. Each worker
+    // keeps a compressor of a few MiB, and more workers than four outrun the one thread that
+    // writes the backup file and its log.
     static unsigned DefaultThreads();
 
 private:
