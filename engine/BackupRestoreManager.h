@@ -125,7 +125,8 @@ private:
                    std::uint64_t size, std::optional<archive::PackedItem> packed);
     void LeaveOut(BackupCounters& counters, const std::filesystem::path& path,
                   const std::string& reason);
-    void LeaveOutFolder(Run& run, const std::filesystem::path& folder);
+    // A folder (or a named entry on a kernel file system) left out, as a step of the walk.
+    void QueueLeaveOut(Run& run, const std::filesystem::path& path);
     void LogRepair();
     void ShowAddedItem(const std::filesystem::path& path);
     void DeleteOriginal(Run& run, const std::filesystem::path& path,

@@ -107,7 +107,7 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
                 if (IsRealDirectory(entry)) {
                     BackupFolder(run, entry, true);
                 } else if (LiesOnPseudoFileSystem(entry)) {
-                    LeaveOutFolder(run, entry);
+                    QueueLeaveOut(run, entry);
                 } else {
                     BackupFile(run, entry, entry);
                 }
@@ -190,13 +190,13 @@ void CBackupRestoreManager::LeaveOut(BackupCounters& counters, const fs::path& p
     ++counters.leftOut;
 }
 
-void CBackupRestoreManager::LeaveOutFolder(Run& run, const fs::path& folder) {
+void CBackupRestoreManager::QueueLeaveOut(Run& run, const fs::path& path) {
     BackupTurn turn;
-    turn.path = folder;
+    turn.path = path;
     BackupCounters counted;
     {
         CLineCapture capture;
-        LeaveOut(counted, folder, " because the file cannot be accessed!");
+        LeaveOut(counted, path, " because the file cannot be accessed!");
         turn.lines = capture.Take();
     }
     turn.skipped = counted.skipped;
@@ -216,12 +216,12 @@ void CBackupRestoreManager::Enqueue(Run& run, BackupTurn turn) {
 void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool named) {
     UniqueFd fd = OpenFolder(folder);
     if (!fd.Valid()) {
-        return LeaveOutFolder(run, folder);
+        return QueueLeaveOut(run, folder);
     }
     if (IsOnPseudoFileSystem(fd.Get()) || run.pseudoMounts.count(folder.lexically_normal()) != 0) {
         // The walk passes such folders by; one the user named is reported as left out.
         if (named) {
-            LeaveOutFolder(run, folder);
+            QueueLeaveOut(run, folder);
         }
         return;
     }
@@ -229,7 +229,7 @@ void CBackupRestoreManager::BackupFolder(Run& run, const fs::path& folder, bool 
     // first, depth first, then the folder's own files.
     const auto entries = ReadFolderEntries(fd.Get());
     if (!entries) {
-        return LeaveOutFolder(run, folder);
+        return QueueLeaveOut(run, folder);
     }
     fd.Reset();  // one descriptor at a time, however deep the walk goes
     std::vector<std::string> files;

@@ -414,6 +414,13 @@ bool CZipEx::CheckName(std::string_view name) {
     return true;
 }
 
+void CZipEx::CutOffPartialRecord() {
+    // Whatever part of the record reached the file is cut off again.
+    if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
+        m_tailTrimmed = false;
+    }
+}
+
 void CZipEx::CompleteRecord(ItemInfo item) {
     m_dataEnd = item.recordOffset + item.recordLength;
     AppendItem(std::move(item));
@@ -430,10 +437,7 @@ int CZipEx::AddFile(const fs::path& source, std::string_view name) {
     ItemInfo item;
     item.name = name;
     if (!WriteRecord(source, item)) {
-        // Whatever part of the record reached the file is cut off again.
-        if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
-            m_tailTrimmed = false;
-        }
+        CutOffPartialRecord();
         return 0;
     }
     CompleteRecord(std::move(item));
@@ -457,9 +461,7 @@ int CZipEx::AddPacked(archive::PackedItem packed) {
     const std::string trailer = archive::EncodeTrailer(packed.trailer, check);
     if (!archive::WriteAllAt(m_fd.Get(), m_dataEnd, {header, packed.data, trailer})) {
         Fail(SystemText("cannot write " + m_path.native()));
-        if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0) {
-            m_tailTrimmed = false;
-        }
+        CutOffPartialRecord();
         return 0;
     }
     item.recordLength = packed.trailer.lengthBeforeTrailer + trailer.size();

@@ -203,6 +203,8 @@ private:
     bool PrepareForAppending();
     bool WriteRecord(const std::filesystem::path& source, archive::ItemInfo& item);
     bool CheckName(std::string_view name);
+    // After a record failed to be written in full.
+    void CutOffPartialRecord();
     // Takes a record written in full at the end of the data as the last item.
     void CompleteRecord(archive::ItemInfo item);
     bool WriteIndexAndSync();
