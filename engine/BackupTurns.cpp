@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "components/archive/DataCompressor.h"
 
@@ -10,6 +11,9 @@ namespace tkw {
 namespace {
 
 constexpr std::size_t kBatch = 64;
+// Files judged before the workers get them. A worker that ran out of work sleeps, and waking it
+// per file costs more than checking a small file.
+constexpr std::size_t kHandOverBatch = 32;
 
 bool IsReady(const std::future<FileVerdict>& verdict) {
     return verdict.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -32,7 +36,7 @@ bool CBackupTurns::Hold(std::uint64_t bytes) {
 void CBackupTurns::Judge(BackupTurn& turn, Examine examine) {
     auto promise = std::make_shared<std::promise<FileVerdict>>();
     turn.verdict = promise->get_future();
-    m_pool.Submit([this, promise, examine = std::move(examine), source = turn.access,
+    m_pending.push_back([this, promise, examine = std::move(examine), source = turn.access,
                    name = turn.path.native()]() mutable {
         try {
             FileVerdict verdict = examine();
@@ -48,6 +52,15 @@ void CBackupTurns::Judge(BackupTurn& turn, Examine examine) {
             promise->set_exception(std::current_exception());
         }
     });
+    if (m_pending.size() >= kHandOverBatch) {
+        HandOver();
+    }
+}
+
+void CBackupTurns::HandOver() {
+    if (!m_pending.empty()) {
+        m_pool.SubmitAll(std::exchange(m_pending, {}));
+    }
 }
 
 void CBackupTurns::Push(BackupTurn turn) {
@@ -74,6 +87,7 @@ void CBackupTurns::WaitForBatch() {
 
 BackupTurn CBackupTurns::Take() {
     if (!FrontReady()) {
+        HandOver();  // the verdict waited for may be among them
         WaitForBatch();
     }
     BackupTurn turn = std::move(m_turns.front());

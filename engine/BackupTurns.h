@@ -83,11 +83,14 @@ public:
 
 private:
     bool Hold(std::uint64_t bytes);
+    void HandOver();
     void WaitForBatch();
 
     std::atomic<std::uint64_t> m_heldBytes{0};
     std::deque<BackupTurn> m_turns;
     std::unordered_multiset<std::string> m_waiting;
+    // Judged but not yet handed to the workers: they are woken once per batch, not per file.
+    std::vector<std::function<void()>> m_pending;
     CWorkerPool m_pool;  // last: its work ends before the rest goes
 };
 

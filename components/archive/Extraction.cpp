@@ -25,7 +25,7 @@ std::string SystemText(const std::string& what) {
 // sparse, and a large run of zeros costs no disk space.
 class SparseWriter {
 public:
-    explicit SparseWriter(int fd) : m_fd(fd) {}
+    explicit SparseWriter(int fd) : m_fd(fd), m_writeback(fd, 0) {}
 
     bool Write(std::string_view bytes) {
         std::size_t runStart = 0;  // start of the pending non-zero run within `bytes`
@@ -46,6 +46,7 @@ public:
             return false;
         }
         m_offset += bytes.size();
+        m_writeback.Wrote(m_offset);
         return true;
     }
 
@@ -62,6 +63,7 @@ private:
 
     int m_fd;
     std::uint64_t m_offset = 0;
+    WritebackStarter m_writeback;  // a large file is flushed before it gets its name
 };
 
 bool ApplyOwner(int fd, const ItemInfo& item) {

@@ -1,5 +1,6 @@
 #include "components/archive/FileIo.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -148,6 +149,15 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
     return true;
 }
 
+void WritebackStarter::Wrote(std::uint64_t end) {
+    if (m_fd < 0 || end < m_from + kStep) {
+        return;
+    }
+    ::sync_file_range(m_fd, static_cast<off_t>(m_from), static_cast<off_t>(end - m_from),
+                      SYNC_FILE_RANGE_WRITE);
+    m_from = end;
+}
+
 bool AppendWriter::Append(std::string_view bytes) {
     m_buffer.append(bytes);
     return m_fd < 0 || m_buffer.size() < kFlushSize || Flush();
@@ -170,6 +180,7 @@ bool AppendWriter::Flush() {
     }
     m_position += m_buffer.size();
     m_buffer.clear();
+    m_writeback.Wrote(m_position);
     return true;
 }
 

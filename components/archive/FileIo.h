@@ -42,11 +42,29 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 // Writes the pieces one after the other from `offset`, in one call when the kernel takes them all.
 bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_view> pieces);
 
+// Starts the write-back of a file's bytes to the disk while more are being written, so that the
+// sync that ends the work waits for little more than the last few MiB. It only asks; the sync
+// that follows still reports every error.
+class WritebackStarter {
+public:
+    WritebackStarter() = default;
+    WritebackStarter(int fd, std::uint64_t from) : m_fd(fd), m_from(from) {}
+    // The bytes before `end` are written.
+    void Wrote(std::uint64_t end);
+
+    static constexpr std::uint64_t kStep = 8u << 20;
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_from = 0;  // the first byte not yet handed to the disk
+};
+
 // Appends to a file through a buffer, so that a small item costs one write(2). Bytes already
 // appended can be changed in place (a length known only after its data was written).
 class AppendWriter {
 public:
-    AppendWriter(int fd, std::uint64_t position) : m_fd(fd), m_position(position) {}
+    AppendWriter(int fd, std::uint64_t position)
+        : m_fd(fd), m_position(position), m_writeback(fd, position) {}
     // A writer that keeps every byte in memory, positions counted from 0, until TakeBytes: a record
     // prepared on a worker thread before its place in the file is known.
     static AppendWriter InMemory() { return AppendWriter(-1, 0); }
@@ -66,6 +84,7 @@ private:
     int m_fd;
     std::uint64_t m_position;  // file offset of m_buffer's first byte
     std::string m_buffer;
+    WritebackStarter m_writeback;
 };
 
 }  // namespace tkw::archive

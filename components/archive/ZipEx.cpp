@@ -154,6 +154,7 @@ void CZipEx::ResetVariables() {
     m_items.clear();
     m_items.shrink_to_fit();
     m_dataEnd = 0;
+    m_writeback = {};
     m_recovery = {};
     m_reader.reset();
     *m_folders = {};
@@ -356,6 +357,7 @@ bool CZipEx::PrepareForAppending() {
         }
         m_tailTrimmed = true;
         m_changed = true;
+        m_writeback = archive::WritebackStarter(m_fd.Get(), m_dataEnd);
     }
     m_repairPending = false;
     m_indexCurrent = false;
@@ -423,6 +425,7 @@ void CZipEx::CutOffPartialRecord() {
 
 void CZipEx::CompleteRecord(ItemInfo item) {
     m_dataEnd = item.recordOffset + item.recordLength;
+    m_writeback.Wrote(m_dataEnd);
     AppendItem(std::move(item));
     m_reader =
         std::make_unique<archive::RecordReader>(m_fd.Get(), m_dataEnd, m_header.RecordSeed());

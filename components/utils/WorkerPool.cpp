@@ -38,6 +38,20 @@ void CWorkerPool::Submit(std::function<void()> work) {
     }
 }
 
+void CWorkerPool::SubmitAll(std::vector<std::function<void()>> work) {
+    bool wake = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (std::function<void()>& piece : work) {
+            m_queue.push_back(std::move(piece));
+        }
+        wake = m_idle > 0;
+    }
+    if (wake) {
+        m_wake.notify_all();
+    }
+}
+
 void CWorkerPool::Work() {
     std::unique_lock lock(m_mutex);
     while (true) {

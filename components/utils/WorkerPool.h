@@ -21,6 +21,8 @@ public:
     CWorkerPool& operator=(const CWorkerPool&) = delete;
 
     void Submit(std::function<void()> work);
+    // Hands over several pieces at once: the threads are woken once for all of them.
+    void SubmitAll(std::vector<std::function<void()>> work);
     unsigned Threads() const { return static_cast<unsigned>(m_threads.size()); }
 
     // The threads a pool should have on this machine: one per core, at most four. Each worker
