@@ -134,6 +134,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         if (progressOpen) {
             m_host->CloseProgress();
         }
+        m_archive->SyncExtracted();  // the run is not reported finished either way
         WriteTimedLine(" User has cancelled.");
         return kCancelled;
     } catch (...) {
@@ -141,6 +142,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
             m_host->CloseProgress();
         }
         m_lastError = ReportOperationFailure("Restore");
+        m_archive->SyncExtracted();
         return kFailed;
     }
     m_host->CloseProgress();
@@ -148,8 +150,9 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
     return kFinished;
 }
 
-// Each restored file's data was on the disk before the file took its name; its name (and the
-// folders a restore made) are on the disk once the folders holding them are synced too.
+// A restored file that replaced another was on the disk before it took its name; a new one is once
+// the syncs below are done. Names (and the folders a restore made) are on the disk once the
+// folders holding them are synced too.
 bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
     std::set<fs::path> folders;
     for (fs::path folder : run.foldersWritten) {
@@ -157,8 +160,14 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
             folder = folder.parent_path();
         }
     }
-    // New files were named before their data reached the disk: each file system written to is
-    // synced once, before the folders that hold their names.
+    // New files were named before their data reached the disk: the large ones were being synced
+    // while the run went on, and each file system written to is synced once for the small ones,
+    // before the folders that hold their names.
+    if (m_archive->SyncExtracted() == 0) {
+        m_lastError = m_archive->GetLastError();
+        WriteTimedLine(" Restore failed: " + m_lastError + "!");
+        return false;
+    }
     std::set<dev_t> fileSystems;
     for (const fs::path& folder : run.foldersToSync) {
         struct stat status {};

@@ -182,7 +182,7 @@ bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const Place
 }
 
 bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at,
-               std::string& error) {
+               std::string& error, DeferredSyncs* syncs) {
     struct stat existing {};
     if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(existing.st_mode)) {
@@ -195,7 +195,7 @@ bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at,
     const DataSource source = [&](const RecordReader::Sink& sink, std::string& sourceError) {
         return reader.ReadData(item, sink, sourceError);
     };
-    return WriteRegularFile(at, item, source, Staging::Unnamed, error);
+    return WriteRegularFile(at, item, source, Staging::Unnamed, error, syncs);
 }
 
 // Opens a folder named by the user (a target's folder, or the folder chosen for a restore),
@@ -217,7 +217,7 @@ UniqueFd OpenChosenFolder(const fs::path& folder, std::string& error) {
 }  // namespace
 
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
-                      Staging staging, std::string& error) {
+                      Staging staging, std::string& error, DeferredSyncs* syncs) {
     const bool clear = ClearLeftOverTemporaries(at.folderFd);
     StagedFile file(at.folderFd);
     if (!file.Open(staging)) {
@@ -228,9 +228,11 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         return false;
     }
     // A small new file is named at once; its data reaches the disk when the caller syncs the file
-    // system at the end of its run. An existing file is replaced only by one already on the disk:
-    // a crash of the system must never leave an empty file where an old one was.
-    const bool synced = !NeedsFileSystemSync(item);
+    // system at the end of its run. A large new one is synced while the next items are written.
+    // An existing file is replaced only by one already on the disk: a crash of the system must
+    // never leave an empty file where an old one was.
+    const bool deferred = syncs != nullptr && !NeedsFileSystemSync(item);
+    const bool synced = !NeedsFileSystemSync(item) && !deferred;
     if (synced && ::fdatasync(file.Fd()) != 0) {
         error = SystemText("cannot flush " + at.shown.native());
         return false;
@@ -248,6 +250,9 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
             error = SystemText("cannot put " + at.shown.native() + " in place");
             return false;
         }
+    } else if (deferred) {
+        // Its own descriptor: the staged one closes with this scope.
+        syncs->Add(UniqueFd(::fcntl(file.Fd(), F_DUPFD_CLOEXEC, 0)), at.shown);
     }
     if (clear) {
         RememberClear(at.folderFd);
@@ -293,7 +298,7 @@ int CachedFolder(FolderCache* folders, UniqueFd& own, const fs::path& key, Open 
 }  // namespace
 
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& target,
-                 std::string& error, FolderCache* folders) {
+                 std::string& error, ExtractionState* state) {
     const fs::path name = target.filename();
     if (name.empty() || name == "." || name == "..") {
         error = "no file name in the target " + target.native();
@@ -301,13 +306,14 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& tar
     }
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     UniqueFd own;
-    const int folderFd =
-        CachedFolder(folders, own, folder, [&] { return OpenChosenFolder(folder, error); });
-    return folderFd >= 0 && PlaceItem(reader, item, {folderFd, name.native(), target}, error);
+    const int folderFd = CachedFolder(state ? &state->folders : nullptr, own, folder,
+                                      [&] { return OpenChosenFolder(folder, error); });
+    return folderFd >= 0 && PlaceItem(reader, item, {folderFd, name.native(), target}, error,
+                                      state ? &state->syncs : nullptr);
 }
 
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path& folder,
-                      std::string& error, FolderCache* folders) {
+                      std::string& error, ExtractionState* state) {
     const auto name = SplitNameBelowFolder(item.name);
     if (!name) {
         error = "the name would leave the folder " + folder.native();
@@ -318,13 +324,13 @@ bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path
         shown /= component;
     }
     UniqueFd own;
-    const int itemFolder = CachedFolder(folders, own, shown, [&] {
+    const int itemFolder = CachedFolder(state ? &state->folders : nullptr, own, shown, [&] {
         UniqueFd base = OpenChosenFolder(folder, error);
         return base.Valid() ? OpenFoldersBelow(std::move(base), folder, name->folders, error)
                             : UniqueFd();
     });
-    return itemFolder >= 0 &&
-           PlaceItem(reader, item, {itemFolder, name->file, shown / name->file}, error);
+    return itemFolder >= 0 && PlaceItem(reader, item, {itemFolder, name->file, shown / name->file},
+                                        error, state ? &state->syncs : nullptr);
 }
 
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "components/archive/DeferredSyncs.h"
 #include "components/archive/Format.h"
 #include "components/archive/RecordReader.h"
 #include "components/archive/StagedFile.h"
@@ -25,6 +26,13 @@ private:
     UniqueFd m_fd;
 };
 
+// What a run of extractions keeps from one item to the next: the last folder written to, and the
+// syncs of large new files still running.
+struct ExtractionState {
+    FolderCache folders;
+    DeferredSyncs syncs;
+};
+
 // Writes one item at its original path `target`. The missing folders of the path are created;
 // links among them are followed, as they are part of the user's own system (a /home that is a
 // link, say). The item's own name is never followed: an entry there is replaced, not written
@@ -35,7 +43,7 @@ private:
 // Before the first write into a folder, the temporaries killed restores left there are removed
 // (only those no running restore holds).
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesystem::path& target,
-                 std::string& error, FolderCache* folders = nullptr);
+                 std::string& error, ExtractionState* state = nullptr);
 
 // Writes one item below the chosen folder `folder`, at folder + the item's name (as ExtractItem
 // does). The chosen folder is created when missing; the folders of the name are created and opened
@@ -44,7 +52,7 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const std::filesyst
 // link or something that is not a folder, is refused.
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item,
                       const std::filesystem::path& folder, std::string& error,
-                      FolderCache* folders = nullptr);
+                      ExtractionState* state = nullptr);
 
 // Where an item goes: the entry `name` in the open folder `folderFd`; `shown` is its full path, for
 // messages.
@@ -70,12 +78,13 @@ inline bool NeedsFileSystemSync(const ItemInfo& item) {
 
 // The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
 // item's metadata and gives the file its name. A small new file is named at once, and the caller
-// syncs the file system when its run ends (NeedsFileSystemSync); an existing entry is replaced at
-// once, and only by a file already flushed to disk (never writing through a link there). On failure
-// an existing entry is untouched and no temporary is left. Clears the folder of left-over
-// temporaries first, as ExtractItem says.
+// syncs the file system when its run ends (NeedsFileSystemSync); a large new file is named at once
+// and synced among `syncs` when they are given, else before it is named. An existing entry is
+// replaced at once, and only by a file already flushed to disk (never writing through a link
+// there). On failure an existing entry is untouched and no temporary is left. Clears the folder of
+// left-over temporaries first, as ExtractItem says.
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
-                      Staging staging, std::string& error);
+                      Staging staging, std::string& error, DeferredSyncs* syncs = nullptr);
 
 // Reads and checks the item's data without writing it anywhere.
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error);

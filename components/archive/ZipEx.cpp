@@ -133,7 +133,7 @@ std::string_view CZipEx::NameEqual::NameOf(int index) const {
 
 CZipEx::CZipEx()
     : m_names(0, NameHash{&m_items}, NameEqual{&m_items}),
-      m_folders(std::make_unique<archive::FolderCache>()) {}
+      m_extraction(std::make_unique<archive::ExtractionState>()) {}
 
 CZipEx::~CZipEx() {
     Close();
@@ -157,7 +157,7 @@ void CZipEx::ResetVariables() {
     m_writeback = {};
     m_recovery = {};
     m_reader.reset();
-    *m_folders = {};
+    m_extraction->folders = {};
 }
 
 bool CZipEx::Fail(std::string message) {
@@ -549,9 +549,14 @@ int CZipEx::Extract(int index, const fs::path& path, bool belowFolder) {
     }
     std::string error;
     const bool ok = belowFolder
-                        ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_folders.get())
-                        : archive::ExtractItem(*m_reader, *item, path, error, m_folders.get());
+                        ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_extraction.get())
+                        : archive::ExtractItem(*m_reader, *item, path, error, m_extraction.get());
     return ok ? 1 : Fail(item->name + ": " + error);
+}
+
+int CZipEx::SyncExtracted() {
+    std::string error;
+    return m_extraction->syncs.Finish(error) ? 1 : Fail(std::move(error));
 }
 
 int CZipEx::GetItemFile(int index, const fs::path& target) {

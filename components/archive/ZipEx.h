@@ -16,7 +16,7 @@ namespace tkw {
 
 namespace archive {
 class DataCompressor;
-class FolderCache;
+struct ExtractionState;
 struct PackedItem;
 class RecordReader;
 struct IndexContents;
@@ -138,13 +138,17 @@ public:
     int FindZipItem(std::string_view name) const;
     // Writes the item to `target`, creating the missing folders of the path (following the links
     // among them: they are the user's own system); an entry at `target` itself is replaced, never
-    // written through. A file that replaces another is on the disk before it does; a new file is
-    // once its file system is synced (syncfs), which the caller does when its run ends.
+    // written through. A file that replaces another is on the disk before it does. A new small file
+    // is once its file system is synced (syncfs), which the caller does when its run ends; a new
+    // large one once SyncExtracted returns.
     int GetItemFile(int index, const std::filesystem::path& target);
     // Writes the item below `folder` at folder + name; refused when the name could leave the folder
     // (see IsNameSafeUnderFolder) or when a folder on its way below `folder` is a symbolic link or
     // not a folder, so nothing is ever created or written outside `folder`.
     int GetItemFileUnder(int index, const std::filesystem::path& folder);
+    // Waits until the large new files written since the last call are on the disk; 0 with the
+    // last error naming a file that could not be flushed.
+    int SyncExtracted();
 
     std::uint64_t GetItemFileSize(int index) const;
     std::string GetItemFileName(int index) const;
@@ -230,7 +234,7 @@ private:
     std::string m_lastError;
     std::unique_ptr<archive::DataCompressor> m_compressor;
     std::unique_ptr<archive::RecordReader> m_reader;
-    std::unique_ptr<archive::FolderCache> m_folders;  // where the last item was written
+    std::unique_ptr<archive::ExtractionState> m_extraction;  // kept from item to item
     std::function<bool()> m_cancelled;
     bool m_wasCancelled = false;
     bool m_lastItemChanged = false;
