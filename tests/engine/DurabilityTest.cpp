@@ -122,6 +122,22 @@ TEST_F(RestoreDurability, TheFileSystemOfNewFilesIsSyncedOnceAndAFailedSyncFails
         << m_engine.LastError();
 }
 
+// A large new file is synced on its own while the run goes on: it is whole when the run reports
+// success, and it needs no sync of its file system.
+TEST_F(RestoreDurability, ALargeNewFileIsWholeWhenTheRunSucceedsWithoutAFileSystemSync) {
+    std::string bytes(3u << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    const fs::path big = MakeFile("big", bytes);
+    ASSERT_EQ(Run({big}), 0);
+    RestoreCounters counters;
+    ASSERT_EQ(m_engine.RestoreItems({0}, counters), 0);
+    EXPECT_EQ(counters.succeeded, 1);
+    EXPECT_EQ(test::ReadFileBytes(m_temp / "out" / big.relative_path()), bytes);
+    EXPECT_TRUE(m_fileSystemsSynced.empty());
+}
+
 TEST_F(RestoreDurability, ARestoreWhoseFilesCannotBeSyncedDoesNotReportSuccess) {
     const fs::path a = MakeFile("a", "one");
     ASSERT_EQ(Run({a}), 0);
