@@ -103,8 +103,9 @@ CBackupFilters::CBackupFilters(Environment environment) : m_environment(std::mov
     }
 }
 
-bool CBackupFilters::IsExcludedByFilters(const fs::path& path, const fs::path& access) const {
-    return ExcludedByDateAndTime(path, access) || ExcludedBySize(path, access) ||
+bool CBackupFilters::IsExcludedByFilters(const fs::path& path, const fs::path& access,
+                                         ExclusiveFile* opened) const {
+    return ExcludedByDateAndTime(path, access) || ExcludedBySize(path, access, opened) ||
            ExcludedByFileType(path) || ExcludedByPathWords(path) ||
            ExcludedByContentWords(path, access);
 }
@@ -166,8 +167,9 @@ bool CBackupFilters::ExcludedByDateAndTime(const fs::path& path, const fs::path&
     return matches && Decide(sense, *matches);
 }
 
-bool CBackupFilters::ExcludedBySize(const fs::path& path, const fs::path& access) const {
-    const auto file = OpenExclusively(Reach(path, access));
+bool CBackupFilters::ExcludedBySize(const fs::path& path, const fs::path& access,
+                                    ExclusiveFile* opened) const {
+    auto file = OpenExclusively(Reach(path, access));
     if (!file) {
         WriteTimedLine(
             " Cannot get file size of file " + path.native() +
@@ -176,7 +178,14 @@ bool CBackupFilters::ExcludedBySize(const fs::path& path, const fs::path& access
             IntToString(errno));
         return true;
     }
-    const std::int64_t size = file->status.st_size;
+    const bool excluded = SizeExcludes(file->status.st_size);
+    if (opened != nullptr && !file->isLink) {
+        *opened = std::move(*file);
+    }
+    return excluded;
+}
+
+bool CBackupFilters::SizeExcludes(std::int64_t size) const {
     const std::int64_t size0 = ParseLeadingInt64(GetProfileString(profile::kSize0));
     const std::int64_t size1 = ParseLeadingInt64(GetProfileString(profile::kSize1));
     if (size0 == 0 && size1 == 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -7,6 +8,8 @@
 #include "components/utils/LocalTime.h"
 
 namespace tkw {
+
+struct ExclusiveFile;
 
 // The five backup filters, in their fixed order: creation date and time, size, file type, words in
 // the path, words in the content of .txt files. Every setting is read from the store for every
@@ -27,20 +30,25 @@ public:
 
     // True when one of the filters excludes the file; may write the size filter's log line. The
     // file is judged by its path and opened through `access` when that is given (a path too long
-    // for the path calls is reached through its open folder).
+    // for the path calls is reached through its open folder). When `opened` is given, it receives
+    // the regular file as the size filter opened and locked it, for reading it without opening it
+    // again.
     bool IsExcludedByFilters(const std::filesystem::path& path,
-                             const std::filesystem::path& access = {}) const;
+                             const std::filesystem::path& access = {},
+                             ExclusiveFile* opened = nullptr) const;
 
     bool ExcludedByDateAndTime(const std::filesystem::path& path,
                                const std::filesystem::path& access = {}) const;
     bool ExcludedBySize(const std::filesystem::path& path,
-                        const std::filesystem::path& access = {}) const;
+                        const std::filesystem::path& access = {},
+                        ExclusiveFile* opened = nullptr) const;
     bool ExcludedByFileType(const std::filesystem::path& path) const;
     bool ExcludedByPathWords(const std::filesystem::path& path) const;
     bool ExcludedByContentWords(const std::filesystem::path& path,
                                 const std::filesystem::path& access = {}) const;
 
 private:
+    bool SizeExcludes(std::int64_t size) const;
     std::optional<LocalDateTime> CreationTime(const std::filesystem::path& path,
                                               const std::filesystem::path& access) const;
 

@@ -101,7 +101,10 @@ int CBackupRestoreManager::RunBackup(const std::string& basePath, int storageTyp
         }
         run.itemsAtStart = m_archive->GetNrOfFiles();
         m_archive->SetCancelCheck([this] { return m_host->HasUserCancelled(); });
-        run.ahead.emplace(CWorkerPool::DefaultThreads());
+        run.ahead.emplace(CWorkerPool::DefaultThreads(),
+                          [this](const fs::path& path, const fs::path& access) {
+                              return ExamineFile(path, access);
+                          });
         try {
             for (const fs::path& entry : selection) {
                 if (IsRealDirectory(entry)) {
@@ -264,7 +267,7 @@ void CBackupRestoreManager::BackupFile(Run& run, const fs::path& path, const fs:
     if (run.ahead->IsWaiting(path.native())) {
         turn.judgeAtTurn = true;
     } else {
-        run.ahead->Judge(turn, [this, path, access] { return ExamineFile(path, access); });
+        run.ahead->Judge(turn);
     }
     Enqueue(run, std::move(turn));
 }
@@ -292,7 +295,7 @@ void CBackupRestoreManager::DoTurn(Run& run, BackupTurn turn) {
         throw CAbandon{kAbandonCancelled};
     }
     FileVerdict verdict =
-        turn.judgeAtTurn ? ExamineFile(turn.path, turn.access) : turn.verdict->get();
+        turn.judgeAtTurn ? ExamineFile(turn.path, turn.access) : CBackupTurns::Verdict(turn);
     struct Held {
         CBackupTurns& turns;
         const FileVerdict& verdict;
@@ -317,7 +320,7 @@ FileVerdict CBackupRestoreManager::ExamineFile(const fs::path& path, const fs::p
     verdict.size = static_cast<std::uint64_t>(status.st_size);
     if (verdict.readable) {
         CLineCapture capture;
-        verdict.filtered = m_filters.IsExcludedByFilters(path, access);
+        verdict.filtered = m_filters.IsExcludedByFilters(path, access, &verdict.opened);
         verdict.lines = capture.Take();
     }
     return verdict;

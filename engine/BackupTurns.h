@@ -5,7 +5,10 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -13,6 +16,7 @@
 
 #include "components/archive/PackedItem.h"
 #include "components/utils/WorkerPool.h"
+#include "engine/ExclusiveOpen.h"
 #include "shell/logger/Logger.h"
 
 namespace tkw {
@@ -25,11 +29,25 @@ struct FileVerdict {
     bool filtered = false;  // excluded by the filters
     std::uint64_t size = 0;
     std::vector<CLineCapture::Line> lines;  // what the filters wrote
+    // The regular file as the filters opened and locked it, read from there when it is packed.
+    // Closed before the verdict leaves the worker.
+    ExclusiveFile opened;
     // Read and compressed ahead, when the file passed and was small enough.
     std::optional<archive::PackedItem> packed;
     std::uint64_t heldBytes = 0;  // of the bytes the packed files may hold
 
     bool Accepted() const { return statError == 0 && readable && !filtered; }
+};
+
+// A file's checks and packing, handed to a worker. It is made and destroyed on the engine thread,
+// with the paths the worker reads: a worker that freed what another thread allocated would wait
+// for that thread's allocator.
+struct Judgement {
+    std::filesystem::path path;
+    std::filesystem::path access;
+    FileVerdict verdict;       // written by the worker
+    std::exception_ptr error;  // or this, met again at the file's turn
+    std::atomic<bool> done{false};
 };
 
 // One step of a backup run's walk: a file, or a folder left out. Everything the user sees of it
@@ -43,7 +61,7 @@ struct BackupTurn {
     // Named again while its first copy still waits for its turn: judged anew at its turn, when
     // that copy is stored (and maybe its original deleted).
     bool judgeAtTurn = false;
-    std::optional<std::future<FileVerdict>> verdict;
+    std::unique_ptr<Judgement> judgement;  // of a file judged ahead
     // A folder left out: its lines and counts.
     std::vector<CLineCapture::Line> lines;
     std::uint32_t skipped = 0;
@@ -61,12 +79,14 @@ public:
     static constexpr std::uint64_t kMaxBytes = 32u << 20;
     static constexpr std::size_t kMaxTurns = 1024;
 
-    using Examine = std::function<FileVerdict()>;
+    // The checks of the file at `path`, reached through `access`; safe on any thread.
+    using Examine = std::function<FileVerdict(const std::filesystem::path& path,
+                                              const std::filesystem::path& access)>;
 
-    explicit CBackupTurns(unsigned workers);
+    CBackupTurns(unsigned workers, Examine examine);
 
     // Has the file of the turn examined on a worker and, when it passes, packed.
-    void Judge(BackupTurn& turn, Examine examine);
+    void Judge(BackupTurn& turn);
     void Push(BackupTurn turn);
     bool Empty() const { return m_turns.empty(); }
     // Whether a turn must be taken before more are walked.
@@ -75,22 +95,32 @@ public:
     bool FrontReady() const;
     // Whether a file of this name waits for its turn.
     bool IsWaiting(const std::string& name) const { return m_waiting.count(name) != 0; }
-    // The oldest turn, its verdict reached. When it is not reached yet, waits for a batch of them:
+    // The oldest turn, its judgement done. When it is not done yet, waits for a batch of them:
     // a worker then wakes this thread once per batch, not once per file.
     BackupTurn Take();
+    // The verdict of a turn taken; throws what its checks threw.
+    static FileVerdict Verdict(BackupTurn& turn);
     // Gives back what a verdict held, once its packed file is stored or dropped.
     void Release(const FileVerdict& verdict) { m_heldBytes -= verdict.heldBytes; }
 
 private:
     bool Hold(std::uint64_t bytes);
+    void Work(Judgement& judgement);
+    void Finish(Judgement& judgement);
     void HandOver();
+    void WaitFor(const Judgement& judgement);
     void WaitForBatch();
 
+    Examine m_examine;
     std::atomic<std::uint64_t> m_heldBytes{0};
     std::deque<BackupTurn> m_turns;
     std::unordered_multiset<std::string> m_waiting;
     // Judged but not yet handed to the workers: they are woken once per batch, not per file.
     std::vector<std::function<void()>> m_pending;
+    // The judgement this thread sleeps for: only its worker wakes it.
+    std::atomic<const Judgement*> m_awaited{nullptr};
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
     CWorkerPool m_pool;  // last: its work ends before the rest goes
 };
 

@@ -51,6 +51,7 @@ public:
     WritebackStarter(int fd, std::uint64_t from) : m_fd(fd), m_from(from) {}
     // The bytes before `end` are written.
     void Wrote(std::uint64_t end);
+    bool Active() const { return m_fd >= 0; }
 
     static constexpr std::uint64_t kStep = 8u << 20;
 

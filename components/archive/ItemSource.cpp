@@ -46,21 +46,36 @@ bool ItemSource::Open(const fs::path& source, ItemInfo& item, std::string& error
             error = source.native() + " is no longer a regular file";
             return false;
         }
-        if (info.st_size > static_cast<off_t>(DataCompressor::kReadSize)) {
-            ::posix_fadvise(m_input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-        }
-        m_reader = SourceReader(m_input.Get(), static_cast<std::uint64_t>(info.st_size),
-                                static_cast<std::uint64_t>(info.st_blocks) * 512);
+        TakeRegularFile(std::move(m_input));
     } else {
         error = source.native() + " is neither a regular file nor a symbolic link";
         return false;
     }
-    item.mode = info.st_mode & 07777;
-    item.mtimeSeconds = info.st_mtim.tv_sec;
-    item.mtimeNanoseconds = static_cast<std::uint32_t>(info.st_mtim.tv_nsec);
-    item.uid = info.st_uid;
-    item.gid = info.st_gid;
+    FillMetadata(item);
     return true;
+}
+
+void ItemSource::Adopt(UniqueFd file, const struct stat& status, ItemInfo& item) {
+    m_opened = status;
+    TakeRegularFile(std::move(file));
+    FillMetadata(item);
+}
+
+void ItemSource::TakeRegularFile(UniqueFd file) {
+    m_input = std::move(file);
+    if (m_opened.st_size > static_cast<off_t>(DataCompressor::kReadSize)) {
+        ::posix_fadvise(m_input.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    m_reader = SourceReader(m_input.Get(), static_cast<std::uint64_t>(m_opened.st_size),
+                            static_cast<std::uint64_t>(m_opened.st_blocks) * 512);
+}
+
+void ItemSource::FillMetadata(ItemInfo& item) const {
+    item.mode = m_opened.st_mode & 07777;
+    item.mtimeSeconds = m_opened.st_mtim.tv_sec;
+    item.mtimeNanoseconds = static_cast<std::uint32_t>(m_opened.st_mtim.tv_nsec);
+    item.uid = m_opened.st_uid;
+    item.gid = m_opened.st_gid;
 }
 
 long ItemSource::Read(char* buffer, std::size_t size) {

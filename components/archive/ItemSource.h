@@ -20,6 +20,8 @@ public:
     // cannot be read or is neither a regular file nor a link. A FIFO swapped in for the file is
     // refused without waiting on it.
     bool Open(const std::filesystem::path& source, ItemInfo& item, std::string& error);
+    // Takes the regular file `source` as already opened: `status` is what fstat said of `file`.
+    void Adopt(UniqueFd file, const struct stat& status, ItemInfo& item);
     // Reads up to `size` bytes: the count, 0 at the end, -1 on error (errno set).
     long Read(char* buffer, std::size_t size);
     // Whether the file is not what it was when it was opened: another size or modification time
@@ -27,6 +29,9 @@ public:
     bool ChangedWhileRead(std::uint64_t bytesRead) const;
 
 private:
+    void TakeRegularFile(UniqueFd file);
+    void FillMetadata(ItemInfo& item) const;
+
     UniqueFd m_input;
     struct stat m_opened {};
     SourceReader m_reader{-1, 0, 0};

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "components/archive/Format.h"
+#include "components/utils/UniqueFd.h"
 
 namespace tkw::archive {
 
@@ -25,5 +28,8 @@ struct PackedItem {
 // thread, each with its own compressor; meant for files small enough to be held in memory.
 PackedItem PackItem(const std::filesystem::path& source, std::string name,
                     DataCompressor& compressor);
+// The same for the regular file `source` already open as `file`, whose fstat gave `status`.
+PackedItem PackOpenFile(const std::filesystem::path& source, UniqueFd file,
+                        const struct stat& status, std::string name, DataCompressor& compressor);
 
 }  // namespace tkw::archive

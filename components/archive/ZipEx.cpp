@@ -357,6 +357,8 @@ bool CZipEx::PrepareForAppending() {
         }
         m_tailTrimmed = true;
         m_changed = true;
+    }
+    if (!m_writeback.Active()) {
         m_writeback = archive::WritebackStarter(m_fd.Get(), m_dataEnd);
     }
     m_repairPending = false;

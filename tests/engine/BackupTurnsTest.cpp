@@ -16,7 +16,7 @@ TEST(BackupTurns, FilesReadAheadHoldNoMoreThanTheByteBound) {
     test::TempDir temp;
     const std::uint64_t size = CBackupTurns::kPackLimit;
     test::WriteFileBytes(temp / "file", std::string(size, 'x'));
-    const auto accepted = [size] {
+    const auto accepted = [size](const fs::path&, const fs::path&) {
         FileVerdict verdict;
         verdict.readable = true;
         verdict.size = size;
@@ -24,18 +24,19 @@ TEST(BackupTurns, FilesReadAheadHoldNoMoreThanTheByteBound) {
     };
     const std::size_t fit = CBackupTurns::kMaxBytes / size;
 
-    CBackupTurns turns(2);
+    CBackupTurns turns(2, accepted);
     for (std::size_t i = 0; i < fit + 2; ++i) {
         BackupTurn turn;
         turn.isFile = true;
         turn.path = "/item" + std::to_string(i);
         turn.access = temp / "file";
-        turns.Judge(turn, accepted);
+        turns.Judge(turn);
         turns.Push(std::move(turn));
     }
     std::vector<FileVerdict> verdicts;
     while (!turns.Empty()) {
-        verdicts.push_back(turns.Take().verdict->get());
+        BackupTurn turn = turns.Take();
+        verdicts.push_back(CBackupTurns::Verdict(turn));
     }
     std::size_t packed = 0;
     for (const FileVerdict& verdict : verdicts) {
@@ -57,9 +58,10 @@ TEST(BackupTurns, FilesReadAheadHoldNoMoreThanTheByteBound) {
     again.isFile = true;
     again.path = "/again";
     again.access = temp / "file";
-    turns.Judge(again, accepted);
+    turns.Judge(again);
     turns.Push(std::move(again));
-    EXPECT_TRUE(turns.Take().verdict->get().packed.has_value());
+    BackupTurn taken = turns.Take();
+    EXPECT_TRUE(CBackupTurns::Verdict(taken).packed.has_value());
 }
 
 }  // namespace
