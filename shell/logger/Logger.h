@@ -15,10 +15,9 @@ namespace tkw {
 // The one logging operation of the program. A message is finished by its caller, by convention
 // GetTimeAsString() + text starting with a blank + "\r\n"; the logger adds nothing to it.
 // Each call shows the message in the output pane (when a sink is installed) and, unless the user
-// switched the log file off, appends it to the day's log file in Windows-1252, with one write(2)
-// per message, so a crash of the program loses no line. The day's file stays open from one message
-// to the next while its name still leads to it, and is closed by SyncLogFile.
-// Any instance may be used from any thread; instances hold no state of their own.
+// switched the log file off, appends it to the day's log file in Windows-1252: the file is opened,
+// written, and closed again for every message, so a crash of the program loses no line.
+// Any instance may be used from any thread; instances hold no state.
 class CLogger {
 public:
     virtual ~CLogger() = default;
