@@ -13,6 +13,7 @@
 #include <map>
 
 #include "components/utils/ReportError.h"
+#include "engine/ExclusiveOpen.h"
 #include "shell/logger/Logger.h"
 #include "shell/profile/FileTypeList.h"
 #include "shell/profile/ProfileKeys.h"
@@ -227,6 +228,26 @@ TEST_F(BackupFiltersTest, AFileInUseIsExcludedByTheFirstFilterThatOpensIt) {
               std::string::npos);
     ::close(holder);
     EXPECT_FALSE(Filters().IsExcludedByFilters(file)) << "every filter is off";
+}
+
+// The regular file the size filter opened is handed on still locked, to be read from there; a link
+// is judged by itself and hands on nothing.
+TEST_F(BackupFiltersTest, TheFileTheFiltersOpenedIsHandedOnLocked) {
+    const fs::path file = FileCreated({2011, 3, 9, 0, 0, 0});
+    ExclusiveFile opened;
+    EXPECT_FALSE(Filters().IsExcludedByFilters(file, {}, &opened));
+    ASSERT_TRUE(opened.fd.Valid());
+    struct stat named {};
+    ASSERT_EQ(::stat(file.c_str(), &named), 0);
+    EXPECT_EQ(opened.status.st_ino, named.st_ino);
+    const UniqueFd other(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_NE(::flock(other.Get(), LOCK_EX | LOCK_NB), 0) << "still locked";
+
+    const fs::path link = m_temp / "link";
+    fs::create_symlink(file, link);
+    ExclusiveFile none;
+    EXPECT_FALSE(Filters().IsExcludedByFilters(link, {}, &none));
+    EXPECT_FALSE(none.fd.Valid());
 }
 
 TEST_F(BackupFiltersTest, SizeLimitsAreInclusiveInTheirUnit) {

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,39 @@ TEST_F(PackedItem, AFileThatCouldNotBePackedIsRefusedAndAddsNothing) {
     }
     EXPECT_EQ(archive.GetNrOfFiles(), 0);
     EXPECT_EQ(archive.GetZipFileSizeEx(), sizeBefore);
+}
+
+// A file packed where it was opened is the file that was checked: one put in its place since is not
+// read, and the item keeps the metadata of the file opened. One that grows while open is flagged.
+TEST_F(PackedItem, AFileOpenedBeforeIsPackedFromWhereItWasOpened) {
+    const std::string checked = test::TextBytes(30'000, 3);
+    WriteFileBytes(Source("file"), checked);
+    UniqueFd file(::open(Source("file").c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    ASSERT_EQ(::fstat(file.Get(), &status), 0);
+    WriteFileBytes(Source("other"), "swapped in");
+    fs::rename(Source("other"), Source("file"));
+
+    archive::PackedItem item = archive::PackOpenFile(Source("file"), std::move(file), status,
+                                                     "/x/file", m_compressor);
+    ASSERT_TRUE(item.Packed()) << item.error;
+    EXPECT_FALSE(item.changedWhileRead);
+    EXPECT_EQ(item.item.mtimeNanoseconds, static_cast<std::uint32_t>(status.st_mtim.tv_nsec));
+    CZipEx archive;
+    ASSERT_EQ(archive.CreateZip(m_temp / "a.tkw"), 1);
+    ASSERT_EQ(archive.AddPacked(std::move(item)), 1) << archive.GetLastError();
+    ASSERT_EQ(archive.GetItemFile(0, m_temp / "out"), 1);
+    EXPECT_EQ(ReadFileBytes(m_temp / "out"), checked);
+
+    // Grown after it was looked at: what was read is kept and flagged.
+    WriteFileBytes(Source("growing"), "12345");
+    UniqueFd growing(::open(Source("growing").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_EQ(::fstat(growing.Get(), &status), 0);
+    ASSERT_EQ(::pwrite(growing.Get(), "678", 3, 5), 3);
+    item = archive::PackOpenFile(Source("growing"), std::move(growing), status, "/x/growing",
+                                 m_compressor);
+    ASSERT_TRUE(item.Packed()) << item.error;
+    EXPECT_TRUE(item.changedWhileRead);
 }
 
 }  // namespace
