@@ -25,7 +25,8 @@ std::string SystemText(const std::string& what) {
 // sparse, and a large run of zeros costs no disk space.
 class SparseWriter {
 public:
-    explicit SparseWriter(int fd) : m_fd(fd), m_writeback(fd, 0) {}
+    // No background syncs: the file's own sync must be the one told of a failed write-back.
+    explicit SparseWriter(int fd) : m_fd(fd), m_writeback(fd, 0, false) {}
 
     bool Write(std::string_view bytes) {
         std::size_t runStart = 0;  // start of the pending non-zero run within `bytes`

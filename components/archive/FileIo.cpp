@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace tkw::archive {
 
@@ -149,6 +151,30 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
     return true;
 }
 
+WritebackStarter::WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs)
+    : m_fd(fd), m_from(from), m_syncedTo(from), m_backgroundSyncs(backgroundSyncs) {}
+
+WritebackStarter::~WritebackStarter() {
+    Settle();
+}
+
+WritebackStarter::WritebackStarter(WritebackStarter&& other) noexcept {
+    *this = std::move(other);
+}
+
+WritebackStarter& WritebackStarter::operator=(WritebackStarter&& other) noexcept {
+    if (this != &other) {
+        Settle();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_from = other.m_from;
+        m_syncedTo = other.m_syncedTo;
+        m_backgroundSyncs = other.m_backgroundSyncs;
+        m_sync = std::move(other.m_sync);
+        m_syncError = std::exchange(other.m_syncError, 0);
+    }
+    return *this;
+}
+
 void WritebackStarter::Wrote(std::uint64_t end) {
     if (m_fd < 0 || end < m_from + kStep) {
         return;
@@ -156,6 +182,33 @@ void WritebackStarter::Wrote(std::uint64_t end) {
     ::sync_file_range(m_fd, static_cast<off_t>(m_from), static_cast<off_t>(end - m_from),
                       SYNC_FILE_RANGE_WRITE);
     m_from = end;
+    const bool syncRunning =
+        m_sync.valid() && m_sync.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    if (!m_backgroundSyncs || end < m_syncedTo + kSyncStep || syncRunning) {
+        return;
+    }
+    Settle();
+    // A descriptor of its own, closed by the sync: the file's may be closed before it ends.
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return;
+    }
+    m_sync = std::async(std::launch::async, [fd] {
+        const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+        ::close(fd);
+        return error;
+    });
+    m_syncedTo = end;
+}
+
+int WritebackStarter::Settle() {
+    if (m_sync.valid()) {
+        const int error = m_sync.get();
+        if (m_syncError == 0) {
+            m_syncError = error;
+        }
+    }
+    return std::exchange(m_syncError, 0);
 }
 
 bool AppendWriter::Append(std::string_view bytes) {
@@ -180,7 +233,9 @@ bool AppendWriter::Flush() {
     }
     m_position += m_buffer.size();
     m_buffer.clear();
-    m_writeback.Wrote(m_position);
+    if (m_writeback != nullptr) {
+        m_writeback->Wrote(m_position);
+    }
     return true;
 }
 

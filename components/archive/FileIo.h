@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -43,29 +44,45 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_view> pieces);
 
 // Starts the write-back of a file's bytes to the disk while more are being written, so that the
-// sync that ends the work waits for little more than the last few MiB. It only asks; the sync
-// that follows still reports every error.
+// sync that ends the work waits for little more than the last few MiB. With background syncs, the
+// file is also synced now and then on a thread of its own: the disk then stores what was written
+// while the program goes on, instead of all of it at the end. It only ever adds to the syncs; the
+// one that ends the work is still made, and must ask Settle first: a background sync may have been
+// the one told of a failed write-back.
 class WritebackStarter {
 public:
     WritebackStarter() = default;
-    WritebackStarter(int fd, std::uint64_t from) : m_fd(fd), m_from(from) {}
+    WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs);
+    ~WritebackStarter();
+    WritebackStarter(WritebackStarter&& other) noexcept;
+    WritebackStarter& operator=(WritebackStarter&& other) noexcept;
+
     // The bytes before `end` are written.
     void Wrote(std::uint64_t end);
     bool Active() const { return m_fd >= 0; }
+    // Waits for the background sync under way; the errno of the first that failed since the last
+    // call, or 0.
+    int Settle();
 
     static constexpr std::uint64_t kStep = 8u << 20;
+    static constexpr std::uint64_t kSyncStep = 64u << 20;
 
 private:
     int m_fd = -1;
-    std::uint64_t m_from = 0;  // the first byte not yet handed to the disk
+    std::uint64_t m_from = 0;      // the first byte not yet handed to the disk
+    std::uint64_t m_syncedTo = 0;  // the end of the bytes the last background sync covers
+    bool m_backgroundSyncs = false;
+    std::future<int> m_sync;  // the background sync under way: its errno, or 0
+    int m_syncError = 0;
 };
 
 // Appends to a file through a buffer, so that a small item costs one write(2). Bytes already
 // appended can be changed in place (a length known only after its data was written).
 class AppendWriter {
 public:
-    AppendWriter(int fd, std::uint64_t position)
-        : m_fd(fd), m_position(position), m_writeback(fd, position) {}
+    // `writeback`, when given, is told of every byte handed to the kernel.
+    AppendWriter(int fd, std::uint64_t position, WritebackStarter* writeback = nullptr)
+        : m_fd(fd), m_position(position), m_writeback(writeback) {}
     // A writer that keeps every byte in memory, positions counted from 0, until TakeBytes: a record
     // prepared on a worker thread before its place in the file is known.
     static AppendWriter InMemory() { return AppendWriter(-1, 0); }
@@ -85,7 +102,7 @@ private:
     int m_fd;
     std::uint64_t m_position;  // file offset of m_buffer's first byte
     std::string m_buffer;
-    WritebackStarter m_writeback;
+    WritebackStarter* m_writeback;
 };
 
 }  // namespace tkw::archive

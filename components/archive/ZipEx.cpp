@@ -359,7 +359,7 @@ bool CZipEx::PrepareForAppending() {
         m_changed = true;
     }
     if (!m_writeback.Active()) {
-        m_writeback = archive::WritebackStarter(m_fd.Get(), m_dataEnd);
+        m_writeback = archive::WritebackStarter(m_fd.Get(), m_dataEnd, true);
     }
     m_repairPending = false;
     m_indexCurrent = false;
@@ -376,7 +376,7 @@ bool CZipEx::WriteRecord(const fs::path& source, ItemInfo& item) {
         return Fail(std::move(error));
     }
     item.recordOffset = m_dataEnd;
-    archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
+    archive::AppendWriter writer(m_fd.Get(), m_dataEnd, &m_writeback);
     std::uint32_t check = 0;
     if (!writer.Append(archive::EncodeRecordHeader(item, m_header.RecordSeed(), check))) {
         return Fail(SystemText("cannot write " + m_path.native()));
@@ -475,6 +475,16 @@ int CZipEx::AddPacked(archive::PackedItem packed) {
     return 1;
 }
 
+bool CZipEx::SyncFile() {
+    // The background syncs first: one of them may have been the one told of a failed write-back.
+    const int background = m_writeback.Settle();
+    if (background != 0) {
+        errno = background;
+        return false;
+    }
+    return ::fdatasync(m_fd.Get()) == 0;
+}
+
 bool CZipEx::WriteIndexAndSync() {
     // Reading never changes the file: only an archive created or added to gets a new index.
     const bool changed = m_created || m_changed || m_items.size() != m_itemsAtOpen;
@@ -483,8 +493,7 @@ bool CZipEx::WriteIndexAndSync() {
     }
     archive::AppendWriter writer(m_fd.Get(), m_dataEnd);
     if (::ftruncate(m_fd.Get(), static_cast<off_t>(m_dataEnd)) != 0 ||
-        !archive::WriteIndex(writer, m_items, m_dataEnd) || !writer.Flush() ||
-        ::fdatasync(m_fd.Get()) != 0) {
+        !archive::WriteIndex(writer, m_items, m_dataEnd) || !writer.Flush() || !SyncFile()) {
         return Fail(SystemText("cannot write the index of " + m_path.native()));
     }
     m_indexCurrent = true;
@@ -504,7 +513,7 @@ int CZipEx::SyncData() {
     if (!m_fd.Valid()) {
         return Fail("no backup file is open");
     }
-    if (m_writable && ::fdatasync(m_fd.Get()) != 0) {
+    if (m_writable && !SyncFile()) {
         return Fail(SystemText("cannot flush " + m_path.native()));
     }
     return 1;

@@ -212,6 +212,8 @@ private:
     // Takes a record written in full at the end of the data as the last item.
     void CompleteRecord(archive::ItemInfo item);
     bool WriteIndexAndSync();
+    // fdatasync, failing also when a sync in the background failed; errno set.
+    bool SyncFile();
     // Writes the item at `path`, or below the folder `path` when `belowFolder`.
     int Extract(int index, const std::filesystem::path& path, bool belowFolder);
 
