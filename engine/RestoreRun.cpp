@@ -76,6 +76,8 @@ public:
     std::set<fs::path> foldersWritten;
     // Those that received a new file whose data was not yet flushed (NeedsFileSystemSync).
     std::set<fs::path> foldersToSync;
+    fs::path lastFolderWritten;  // the last entered in foldersWritten
+    fs::path lastFolderToSync;   // the last entered in foldersToSync for that folder
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
 };
@@ -242,9 +244,17 @@ bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path
                                      : IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
                                            m_archive->GetItemFile(index, target) != 0;
     if (written) {
-        run.foldersWritten.insert(target.parent_path());
-        if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index))) {
-            run.foldersToSync.insert(target.parent_path());
+        // Items come folder by folder: a folder is looked up in the sets once, not per item.
+        const fs::path folderWritten = target.parent_path();
+        if (folderWritten != run.lastFolderWritten) {
+            run.foldersWritten.insert(folderWritten);
+            run.lastFolderWritten = folderWritten;
+            run.lastFolderToSync.clear();
+        }
+        if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index)) &&
+            folderWritten != run.lastFolderToSync) {
+            run.foldersToSync.insert(folderWritten);
+            run.lastFolderToSync = folderWritten;
         }
     }
     return written;
@@ -281,7 +291,8 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         ++counters.leftOut;
         return;
     }
-    const double freeBytes = static_cast<double>(m_freeSpace(target));
+    // Asked of the folder: the target itself is mostly not there yet.
+    const double freeBytes = static_cast<double>(m_freeSpace(target.parent_path()));
     if (static_cast<double>(m_archive->GetItemFileSize(index)) + kFreeSpaceReserve > freeBytes) {
         WriteTimedLine(" Skipped--File " + quoted +
                        " ! The file cannot be written because you have not enough free space!");

@@ -12,18 +12,25 @@ struct Node {
     std::vector<std::unique_ptr<Node>> children;
 };
 
+const std::string& LabelOf(const std::string& label) {
+    return label;
+}
+const std::string& LabelOf(const std::unique_ptr<Node>& node) {
+    return node->label;
+}
+
 Node& ChildFor(Node& parent, const std::string& label) {
-    for (auto& child : parent.children) {
-        if (child->label == label) {
-            return *child;
+    // The siblings are sorted: the child with this very label, if any, is among those that sort
+    // equal to it (labels that differ only in the case of A to Z).
+    const auto [first, position] = std::equal_range(
+        parent.children.begin(), parent.children.end(), label,
+        [](const auto& a, const auto& b) { return CompareNodeLabels(LabelOf(a), LabelOf(b)) < 0; });
+    for (auto child = first; child != position; ++child) {
+        if ((*child)->label == label) {
+            return **child;
         }
     }
     // Sorted insertion: after every sibling that does not sort after the new one.
-    const auto position =
-        std::upper_bound(parent.children.begin(), parent.children.end(), label,
-                         [](const std::string& value, const std::unique_ptr<Node>& child) {
-                             return CompareNodeLabels(value, child->label) < 0;
-                         });
     auto node = std::make_unique<Node>();
     node->label = label;
     return **parent.children.insert(position, std::move(node));

@@ -51,19 +51,27 @@ public:
         return true;
     }
 
-    // Gives the file its full length (a trailing hole included).
-    bool Finish() { return ::ftruncate(m_fd, static_cast<off_t>(m_offset)) == 0; }
+    // Gives the file its full length when it ends in a hole; the file is new, so what was written
+    // is all it holds.
+    bool Finish() {
+        return m_written == m_offset || ::ftruncate(m_fd, static_cast<off_t>(m_offset)) == 0;
+    }
 
 private:
     static constexpr std::size_t kBlock = 4096;
     static constexpr char kZeros[kBlock] = {};
 
     bool WriteRun(std::string_view bytes, std::size_t from, std::size_t to) {
-        return from >= to || WriteAllAt(m_fd, m_offset + from, bytes.substr(from, to - from));
+        if (from >= to) {
+            return true;
+        }
+        m_written = m_offset + to;
+        return WriteAllAt(m_fd, m_offset + from, bytes.substr(from, to - from));
     }
 
     int m_fd;
     std::uint64_t m_offset = 0;
+    std::uint64_t m_written = 0;  // the end of the last bytes written
     WritebackStarter m_writeback;  // a large file is flushed before it gets its name
 };
 
