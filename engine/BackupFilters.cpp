@@ -1,5 +1,7 @@
 #include "engine/BackupFilters.h"
 
+#include <sys/file.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -180,6 +182,8 @@ bool CBackupFilters::ExcludedBySize(const fs::path& path, const fs::path& access
     }
     const bool excluded = SizeExcludes(file->status.st_size);
     if (opened != nullptr && !file->isLink) {
+        // Unlocked as if closed: a second link to the same file, judged meanwhile, is not in use.
+        ::flock(file->fd.Get(), LOCK_UN);
         *opened = std::move(*file);
     }
     return excluded;

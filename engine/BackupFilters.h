@@ -31,16 +31,15 @@ public:
     // True when one of the filters excludes the file; may write the size filter's log line. The
     // file is judged by its path and opened through `access` when that is given (a path too long
     // for the path calls is reached through its open folder). When `opened` is given, it receives
-    // the regular file as the size filter opened and locked it, for reading it without opening it
-    // again.
+    // the regular file the size filter opened (and unlocked again), for reading it without opening
+    // it again.
     bool IsExcludedByFilters(const std::filesystem::path& path,
                              const std::filesystem::path& access = {},
                              ExclusiveFile* opened = nullptr) const;
 
     bool ExcludedByDateAndTime(const std::filesystem::path& path,
                                const std::filesystem::path& access = {}) const;
-    bool ExcludedBySize(const std::filesystem::path& path,
-                        const std::filesystem::path& access = {},
+    bool ExcludedBySize(const std::filesystem::path& path, const std::filesystem::path& access = {},
                         ExclusiveFile* opened = nullptr) const;
     bool ExcludedByFileType(const std::filesystem::path& path) const;
     bool ExcludedByPathWords(const std::filesystem::path& path) const;

@@ -296,6 +296,7 @@ void CBackupRestoreManager::DoTurn(Run& run, BackupTurn turn) {
     }
     FileVerdict verdict =
         turn.judgeAtTurn ? ExamineFile(turn.path, turn.access) : CBackupTurns::Verdict(turn);
+    verdict.opened = {};  // stored from its path at its turn
     struct Held {
         CBackupTurns& turns;
         const FileVerdict& verdict;

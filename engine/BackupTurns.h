@@ -1,12 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <functional>
-#include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,8 +29,8 @@ struct FileVerdict {
     bool filtered = false;  // excluded by the filters
     std::uint64_t size = 0;
     std::vector<CLineCapture::Line> lines;  // what the filters wrote
-    // The regular file as the filters opened and locked it, read from there when it is packed.
-    // Closed before the verdict leaves the worker.
+    // The regular file as the filters opened it, read from there when it is packed. Closed before
+    // the verdict leaves the worker, and at once when the file is judged at its turn.
     ExclusiveFile opened;
     // Read and compressed ahead, when the file passed and was small enough.
     std::optional<archive::PackedItem> packed;

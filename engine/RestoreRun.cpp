@@ -74,7 +74,8 @@ public:
     bool askedBefore = false;  // the first file-exists prompt of a run waits first
     // The folders that received an item, synced with their parents before the run ends.
     std::set<fs::path> foldersWritten;
-    // Those that received a new file whose data was not yet flushed (NeedsFileSystemSync).
+    // Those that received a new small file left to the sync of its file system
+    // (NeedsFileSystemSync); large new files are synced by the archive (SyncExtracted).
     std::set<fs::path> foldersToSync;
     fs::path lastFolderWritten;  // the last entered in foldersWritten
     fs::path lastFolderToSync;   // the last entered in foldersToSync for that folder

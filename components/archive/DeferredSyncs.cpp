@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <system_error>
 #include <utility>
 
 namespace tkw::archive {
@@ -21,9 +23,18 @@ void DeferredSyncs::Add(UniqueFd fd, std::filesystem::path shown) {
     if (m_pending.size() >= kMaxPending) {
         WaitOldest();
     }
-    auto result = std::async(std::launch::async, [sync = m_sync, fd = std::move(fd)] {
-        return sync(fd.Get()) == 0 ? 0 : errno;
-    });
+    auto sync = [sync = m_sync, fd = std::make_shared<UniqueFd>(std::move(fd))] {
+        return sync(fd->Get()) == 0 ? 0 : errno;
+    };
+    std::future<int> result;
+    try {
+        result = std::async(std::launch::async, sync);
+    } catch (const std::system_error&) {
+        // No thread to spare: the file is synced here and now.
+        std::promise<int> done;
+        done.set_value(sync());
+        result = done.get_future();
+    }
     m_pending.push_back({std::move(result), std::move(shown)});
 }
 

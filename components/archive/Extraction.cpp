@@ -71,8 +71,8 @@ private:
 
     int m_fd;
     std::uint64_t m_offset = 0;
-    std::uint64_t m_written = 0;  // the end of the last bytes written
-    WritebackStarter m_writeback;  // a large file is flushed before it gets its name
+    std::uint64_t m_written = 0;   // the end of the last bytes written
+    WritebackStarter m_writeback;  // a large file is on the disk soon after its last byte
 };
 
 bool ApplyOwner(int fd, const ItemInfo& item) {
@@ -190,8 +190,8 @@ bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const Place
     return true;
 }
 
-bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at,
-               std::string& error, DeferredSyncs* syncs) {
+bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at, std::string& error,
+               DeferredSyncs* syncs) {
     struct stat existing {};
     if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(existing.st_mode)) {
@@ -261,7 +261,13 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         }
     } else if (deferred) {
         // Its own descriptor: the staged one closes with this scope.
-        syncs->Add(UniqueFd(::fcntl(file.Fd(), F_DUPFD_CLOEXEC, 0)), at.shown);
+        UniqueFd copy(::fcntl(file.Fd(), F_DUPFD_CLOEXEC, 0));
+        if (copy.Valid()) {
+            syncs->Add(std::move(copy), at.shown);
+        } else if (::fdatasync(file.Fd()) != 0) {
+            error = SystemText("cannot flush " + at.shown.native());
+            return false;
+        }
     }
     if (clear) {
         RememberClear(at.folderFd);

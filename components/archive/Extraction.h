@@ -66,12 +66,11 @@ struct Placement {
 // they fail their check or the sink stops.
 using DataSource = std::function<bool(const RecordReader::Sink& sink, std::string& error)>;
 
-// Files of at least this size are flushed to disk before they get their name, whatever the name:
-// their own data is most of the cost of a sync. Smaller new files are left to one sync of the file
-// system at the end of the caller's run.
+// Files of at least this size are synced on their own: their own data is most of the cost of a
+// sync. Smaller new files are left to one sync of the file system at the end of the caller's run.
 inline constexpr std::uint64_t kSyncedAloneSize = 1u << 20;
 
-// Whether a new file for the item is named before its data is on the disk.
+// Whether a new file for the item is left to the sync of its file system.
 inline bool NeedsFileSystemSync(const ItemInfo& item) {
     return item.kind == ItemKind::RegularFile && item.size < kSyncedAloneSize;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace tkw::archive {
@@ -151,8 +152,12 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
     return true;
 }
 
-WritebackStarter::WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs)
-    : m_fd(fd), m_from(from), m_syncedTo(from), m_backgroundSyncs(backgroundSyncs) {}
+WritebackStarter::WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, Sync sync)
+    : m_fd(fd),
+      m_from(from),
+      m_syncedTo(from),
+      m_backgroundSyncs(backgroundSyncs),
+      m_syncCall(sync ? std::move(sync) : Sync([](int file) { return ::fdatasync(file); })) {}
 
 WritebackStarter::~WritebackStarter() {
     Settle();
@@ -164,13 +169,19 @@ WritebackStarter::WritebackStarter(WritebackStarter&& other) noexcept {
 
 WritebackStarter& WritebackStarter::operator=(WritebackStarter&& other) noexcept {
     if (this != &other) {
-        Settle();
+        // A failure not yet told stays to be told, whichever file the object follows now.
+        Collect();
+        const int untold = m_syncError;
         m_fd = std::exchange(other.m_fd, -1);
         m_from = other.m_from;
         m_syncedTo = other.m_syncedTo;
         m_backgroundSyncs = other.m_backgroundSyncs;
+        m_syncCall = std::move(other.m_syncCall);
         m_sync = std::move(other.m_sync);
         m_syncError = std::exchange(other.m_syncError, 0);
+        if (m_syncError == 0) {
+            m_syncError = untold;
+        }
     }
     return *this;
 }
@@ -187,27 +198,37 @@ void WritebackStarter::Wrote(std::uint64_t end) {
     if (!m_backgroundSyncs || end < m_syncedTo + kSyncStep || syncRunning) {
         return;
     }
-    Settle();
+    Collect();
     // A descriptor of its own, closed by the sync: the file's may be closed before it ends.
     const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         return;
     }
-    m_sync = std::async(std::launch::async, [fd] {
-        const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+    const auto sync = [fd, call = m_syncCall] {
+        const int error = call(fd) == 0 ? 0 : errno;
         ::close(fd);
         return error;
-    });
+    };
+    try {
+        m_sync = std::async(std::launch::async, sync);
+    } catch (const std::system_error&) {
+        ::close(fd);  // no thread to spare: the closing sync does it all
+        return;
+    }
     m_syncedTo = end;
 }
 
-int WritebackStarter::Settle() {
+void WritebackStarter::Collect() {
     if (m_sync.valid()) {
         const int error = m_sync.get();
         if (m_syncError == 0) {
             m_syncError = error;
         }
     }
+}
+
+int WritebackStarter::Settle() {
+    Collect();
     return std::exchange(m_syncError, 0);
 }
 

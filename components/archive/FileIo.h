@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <initializer_list>
 #include <string>
@@ -51,8 +52,11 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
 // the one told of a failed write-back.
 class WritebackStarter {
 public:
+    // fdatasync by default; tests give another.
+    using Sync = std::function<int(int fd)>;
+
     WritebackStarter() = default;
-    WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs);
+    WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, Sync sync = {});
     ~WritebackStarter();
     WritebackStarter(WritebackStarter&& other) noexcept;
     WritebackStarter& operator=(WritebackStarter&& other) noexcept;
@@ -68,10 +72,14 @@ public:
     static constexpr std::uint64_t kSyncStep = 64u << 20;
 
 private:
+    // Waits for the background sync under way and keeps its failure for Settle.
+    void Collect();
+
     int m_fd = -1;
     std::uint64_t m_from = 0;      // the first byte not yet handed to the disk
     std::uint64_t m_syncedTo = 0;  // the end of the bytes the last background sync covers
     bool m_backgroundSyncs = false;
+    Sync m_syncCall;
     std::future<int> m_sync;  // the background sync under way: its errno, or 0
     int m_syncError = 0;
 };

@@ -269,12 +269,13 @@ bool StagedFile::LinkAs(const std::string& name) const {
     // The descriptor itself is linked where this process may (it skips a walk through /proc);
     // once refused, it is not asked again.
     static std::atomic<bool> emptyPathRefused{false};
-    if (!emptyPathRefused.load() &&
-        ::linkat(m_fd.Get(), "", m_folderFd, name.c_str(), AT_EMPTY_PATH) == 0) {
-        return true;
-    }
-    if (errno == EEXIST) {
-        return false;
+    if (!emptyPathRefused.load()) {
+        if (::linkat(m_fd.Get(), "", m_folderFd, name.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno == EEXIST) {
+            return false;
+        }
     }
     const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
     if (::linkat(AT_FDCWD, self.c_str(), m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {

@@ -559,9 +559,9 @@ int CZipEx::Extract(int index, const fs::path& path, bool belowFolder) {
         return Fail("no item " + std::to_string(index) + " in the backup file");
     }
     std::string error;
-    const bool ok = belowFolder
-                        ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_extraction.get())
-                        : archive::ExtractItem(*m_reader, *item, path, error, m_extraction.get());
+    const bool ok =
+        belowFolder ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_extraction.get())
+                    : archive::ExtractItem(*m_reader, *item, path, error, m_extraction.get());
     return ok ? 1 : Fail(item->name + ": " + error);
 }
 

@@ -224,11 +224,11 @@ private:
     archive::FileHeader m_header;
     std::vector<archive::ItemInfo> m_items;
     std::unordered_set<int, NameHash, NameEqual> m_names;
-    std::uint64_t m_dataEnd = 0;  // end of the last complete record
+    std::uint64_t m_dataEnd = 0;            // end of the last complete record
     archive::WritebackStarter m_writeback;  // of the records added since the archive was opened
-    bool m_indexCurrent = false;  // the file ends with an index of exactly m_items
-    bool m_tailTrimmed = false;   // nothing follows m_dataEnd in the file
-    bool m_changed = false;       // the tail was cut or a header written since Open
+    bool m_indexCurrent = false;            // the file ends with an index of exactly m_items
+    bool m_tailTrimmed = false;             // nothing follows m_dataEnd in the file
+    bool m_changed = false;                 // the tail was cut or a header written since Open
     std::size_t m_itemsAtOpen = 0;
     bool m_headerMissing = false;  // the file holds no complete header yet
     bool m_repairPending = false;

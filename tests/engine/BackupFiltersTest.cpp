@@ -230,9 +230,10 @@ TEST_F(BackupFiltersTest, AFileInUseIsExcludedByTheFirstFilterThatOpensIt) {
     EXPECT_FALSE(Filters().IsExcludedByFilters(file)) << "every filter is off";
 }
 
-// The regular file the size filter opened is handed on still locked, to be read from there; a link
-// is judged by itself and hands on nothing.
-TEST_F(BackupFiltersTest, TheFileTheFiltersOpenedIsHandedOnLocked) {
+// The regular file the size filter opened is handed on, to be read from there, and unlocked as if
+// closed: another link to it is not in use meanwhile. A link is judged by itself and hands on
+// nothing.
+TEST_F(BackupFiltersTest, TheFileTheFiltersOpenedIsHandedOnUnlocked) {
     const fs::path file = FileCreated({2011, 3, 9, 0, 0, 0});
     ExclusiveFile opened;
     EXPECT_FALSE(Filters().IsExcludedByFilters(file, {}, &opened));
@@ -241,7 +242,7 @@ TEST_F(BackupFiltersTest, TheFileTheFiltersOpenedIsHandedOnLocked) {
     ASSERT_EQ(::stat(file.c_str(), &named), 0);
     EXPECT_EQ(opened.status.st_ino, named.st_ino);
     const UniqueFd other(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    EXPECT_NE(::flock(other.Get(), LOCK_EX | LOCK_NB), 0) << "still locked";
+    EXPECT_EQ(::flock(other.Get(), LOCK_EX | LOCK_NB), 0) << "unlocked";
 
     const fs::path link = m_temp / "link";
     fs::create_symlink(file, link);

@@ -126,8 +126,8 @@ TEST_F(PackedItem, AFileOpenedBeforeIsPackedFromWhereItWasOpened) {
     WriteFileBytes(Source("other"), "swapped in");
     fs::rename(Source("other"), Source("file"));
 
-    archive::PackedItem item = archive::PackOpenFile(Source("file"), std::move(file), status,
-                                                     "/x/file", m_compressor);
+    archive::PackedItem item =
+        archive::PackOpenFile(Source("file"), std::move(file), status, "/x/file", m_compressor);
     ASSERT_TRUE(item.Packed()) << item.error;
     EXPECT_FALSE(item.changedWhileRead);
     EXPECT_EQ(item.item.mtimeNanoseconds, static_cast<std::uint32_t>(status.st_mtim.tv_nsec));
