@@ -91,8 +91,6 @@ public:
     bool Empty() const { return m_turns.empty(); }
     // Whether a turn must be taken before more are walked.
     bool Full() const { return m_turns.size() >= kMaxTurns; }
-    // Whether the oldest turn can be taken without waiting.
-    bool FrontReady() const;
     // Whether a file of this name waits for its turn.
     bool IsWaiting(const std::string& name) const { return m_waiting.count(name) != 0; }
     // The oldest turn, its judgement done. When it is not done yet, waits for a batch of them:
@@ -104,6 +102,8 @@ public:
     void Release(const FileVerdict& verdict) { m_heldBytes -= verdict.heldBytes; }
 
 private:
+    // Whether the oldest turn can be taken without waiting.
+    bool FrontReady() const;
     bool Hold(std::uint64_t bytes);
     void Work(Judgement& judgement);
     void Finish(Judgement& judgement);

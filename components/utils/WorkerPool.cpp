@@ -25,19 +25,6 @@ CWorkerPool::~CWorkerPool() {
     }
 }
 
-void CWorkerPool::Submit(std::function<void()> work) {
-    bool wake = false;
-    {
-        const std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(work));
-        wake = m_idle > 0;
-    }
-    // A busy pool is not woken: it takes the work when it is done with what it has.
-    if (wake) {
-        m_wake.notify_one();
-    }
-}
-
 void CWorkerPool::SubmitAll(std::vector<std::function<void()>> work) {
     bool wake = false;
     {
@@ -47,6 +34,7 @@ void CWorkerPool::SubmitAll(std::vector<std::function<void()>> work) {
         }
         wake = m_idle > 0;
     }
+    // A busy pool is not woken: it takes the work when it is done with what it has.
     if (wake) {
         m_wake.notify_all();
     }

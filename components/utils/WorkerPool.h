@@ -20,8 +20,7 @@ public:
     CWorkerPool(const CWorkerPool&) = delete;
     CWorkerPool& operator=(const CWorkerPool&) = delete;
 
-    void Submit(std::function<void()> work);
-    // Hands over several pieces at once: the threads are woken once for all of them.
+    // Hands over pieces of work, oldest first: the threads are woken once for all of them.
     void SubmitAll(std::vector<std::function<void()>> work);
     unsigned Threads() const { return static_cast<unsigned>(m_threads.size()); }
 

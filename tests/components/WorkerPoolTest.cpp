@@ -3,6 +3,8 @@
 #include <future>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "components/utils/WorkerPool.h"
 
@@ -16,16 +18,21 @@ TEST(WorkerPool, RunsEveryPieceOfWorkOnItsOwnThreads) {
     {
         CWorkerPool pool(2);
         EXPECT_EQ(pool.Threads(), 2u);
+        // Handed over in batches of 7, the last one shorter.
+        std::vector<std::function<void()>> batch;
         for (int i = 0; i < 200; ++i) {
             auto promise = std::make_shared<std::promise<int>>();
             results.push_back(promise->get_future());
-            pool.Submit([&, promise, i] {
+            batch.push_back([&, promise, i] {
                 {
                     const std::lock_guard lock(mutex);
                     threads.insert(std::this_thread::get_id());
                 }
                 promise->set_value(i * i);
             });
+            if (batch.size() == 7 || i == 199) {
+                pool.SubmitAll(std::exchange(batch, {}));
+            }
         }
         for (int i = 0; i < 200; ++i) {
             EXPECT_EQ(results[static_cast<std::size_t>(i)].get(), i * i);
