@@ -1,17 +1,12 @@
 #include "components/archive/DeferredSyncs.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <system_error>
 #include <utility>
 
 namespace tkw::archive {
 
-DeferredSyncs::DeferredSyncs(Sync sync)
-    : m_sync(sync ? std::move(sync) : Sync([](int fd) { return ::fdatasync(fd); })) {}
+DeferredSyncs::DeferredSyncs(DataSync sync) : m_sync(OrFdatasync(std::move(sync))) {}
 
 DeferredSyncs::~DeferredSyncs() {
     while (!m_pending.empty()) {
@@ -23,16 +18,14 @@ void DeferredSyncs::Add(UniqueFd fd, std::filesystem::path shown) {
     if (m_pending.size() >= kMaxPending) {
         WaitOldest();
     }
-    auto sync = [sync = m_sync, fd = std::make_shared<UniqueFd>(std::move(fd))] {
-        return sync(fd->Get()) == 0 ? 0 : errno;
-    };
+    auto background = SyncInBackground(fd, m_sync);
     std::future<int> result;
-    try {
-        result = std::async(std::launch::async, sync);
-    } catch (const std::system_error&) {
+    if (background) {
+        result = std::move(*background);
+    } else {
         // No thread to spare: the file is synced here and now.
         std::promise<int> done;
-        done.set_value(sync());
+        done.set_value(m_sync(fd.Get()) == 0 ? 0 : errno);
         result = done.get_future();
     }
     m_pending.push_back({std::move(result), std::move(shown)});

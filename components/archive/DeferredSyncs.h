@@ -7,6 +7,7 @@
 #include <future>
 #include <string>
 
+#include "components/archive/FileIo.h"
 #include "components/utils/UniqueFd.h"
 
 namespace tkw::archive {
@@ -16,12 +17,9 @@ namespace tkw::archive {
 // At most kMaxPending syncs run at once; Add waits for the oldest beyond that.
 class DeferredSyncs {
 public:
-    // fdatasync by default; tests give another.
-    using Sync = std::function<int(int fd)>;
-
     static constexpr std::size_t kMaxPending = 4;
 
-    explicit DeferredSyncs(Sync sync = {});
+    explicit DeferredSyncs(DataSync sync = {});
     // Waits for the syncs still running; their failures go unreported.
     ~DeferredSyncs();
     DeferredSyncs(const DeferredSyncs&) = delete;
@@ -40,7 +38,7 @@ private:
     };
     void WaitOldest();
 
-    Sync m_sync;
+    DataSync m_sync;
     std::deque<Pending> m_pending;
     std::string m_firstError;
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -152,12 +153,30 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
     return true;
 }
 
-WritebackStarter::WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, Sync sync)
+DataSync OrFdatasync(DataSync sync) {
+    return sync ? std::move(sync) : DataSync([](int fd) { return ::fdatasync(fd); });
+}
+
+std::optional<std::future<int>> SyncInBackground(UniqueFd& fd, const DataSync& sync) {
+    auto file = std::make_shared<UniqueFd>(std::move(fd));
+    try {
+        return std::async(std::launch::async, [sync, file] {
+            const int error = sync(file->Get()) == 0 ? 0 : errno;
+            file->Reset();
+            return error;
+        });
+    } catch (const std::system_error&) {
+        fd = std::move(*file);  // no thread was started: the descriptor is the caller's again
+        return std::nullopt;
+    }
+}
+
+WritebackStarter::WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, DataSync sync)
     : m_fd(fd),
       m_from(from),
       m_syncedTo(from),
       m_backgroundSyncs(backgroundSyncs),
-      m_syncCall(sync ? std::move(sync) : Sync([](int file) { return ::fdatasync(file); })) {}
+      m_syncCall(OrFdatasync(std::move(sync))) {}
 
 WritebackStarter::~WritebackStarter() {
     Settle();
@@ -200,21 +219,15 @@ void WritebackStarter::Wrote(std::uint64_t end) {
     }
     Collect();
     // A descriptor of its own, closed by the sync: the file's may be closed before it ends.
-    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd copy(::fcntl(m_fd, F_DUPFD_CLOEXEC, 0));
+    if (!copy.Valid()) {
         return;
     }
-    const auto sync = [fd, call = m_syncCall] {
-        const int error = call(fd) == 0 ? 0 : errno;
-        ::close(fd);
-        return error;
-    };
-    try {
-        m_sync = std::async(std::launch::async, sync);
-    } catch (const std::system_error&) {
-        ::close(fd);  // no thread to spare: the closing sync does it all
-        return;
+    auto sync = SyncInBackground(copy, m_syncCall);
+    if (!sync) {
+        return;  // no thread to spare: the closing sync does it all
     }
+    m_sync = std::move(*sync);
     m_syncedTo = end;
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <future>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +45,16 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::string_view bytes);
 // Writes the pieces one after the other from `offset`, in one call when the kernel takes them all.
 bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_view> pieces);
 
+// Puts a file's data on the disk: fdatasync unless a test gives another. 0, or -1 with errno set.
+using DataSync = std::function<int(int fd)>;
+// The given sync, or fdatasync for an empty one.
+DataSync OrFdatasync(DataSync sync);
+
+// Runs `sync` on `fd` on a thread of its own, which takes `fd` and closes it after: the future
+// gives the sync's errno, or 0. Nothing when no thread can be started; `fd` then stays the
+// caller's.
+std::optional<std::future<int>> SyncInBackground(UniqueFd& fd, const DataSync& sync);
+
 // Starts the write-back of a file's bytes to the disk while more are being written, so that the
 // sync that ends the work waits for little more than the last few MiB. With background syncs, the
 // file is also synced now and then on a thread of its own: the disk then stores what was written
@@ -52,11 +63,8 @@ bool WriteAllAt(int fd, std::uint64_t offset, std::initializer_list<std::string_
 // the one told of a failed write-back.
 class WritebackStarter {
 public:
-    // fdatasync by default; tests give another.
-    using Sync = std::function<int(int fd)>;
-
     WritebackStarter() = default;
-    WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, Sync sync = {});
+    WritebackStarter(int fd, std::uint64_t from, bool backgroundSyncs, DataSync sync = {});
     ~WritebackStarter();
     WritebackStarter(WritebackStarter&& other) noexcept;
     WritebackStarter& operator=(WritebackStarter&& other) noexcept;
@@ -79,7 +87,7 @@ private:
     std::uint64_t m_from = 0;      // the first byte not yet handed to the disk
     std::uint64_t m_syncedTo = 0;  // the end of the bytes the last background sync covers
     bool m_backgroundSyncs = false;
-    Sync m_syncCall;
+    DataSync m_syncCall;
     std::future<int> m_sync;  // the background sync under way: its errno, or 0
     int m_syncError = 0;
 };

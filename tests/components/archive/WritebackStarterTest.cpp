@@ -19,7 +19,7 @@ TEST(WritebackStarter, AFailedBackgroundSyncIsToldToTheClosingSyncOnce) {
     const UniqueFd file(::open((temp / "file").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
     ASSERT_TRUE(file.Valid());
     std::atomic<int> calls{0};
-    const WritebackStarter::Sync firstFails = [&calls](int) {
+    const DataSync firstFails = [&calls](int) {
         if (calls.fetch_add(1) == 0) {
             errno = EIO;
             return -1;
