@@ -13,6 +13,7 @@
 #include "components/archive/ZipEx.h"
 #include "engine/BackupFilters.h"
 #include "engine/EngineHost.h"
+#include "engine/RestoreAhead.h"
 #include "engine/RestoreOptions.h"
 
 namespace tkw {
@@ -144,6 +145,21 @@ private:
     bool OverwriteExistingFile(RestoreRun& run, const std::filesystem::path& target, int index,
                                bool underFolder, const std::string& folder);
     bool SyncFoldersWritten(RestoreRun& run);
+    // Keeps the folder sets of a written item.
+    void NoteWritten(RestoreRun& run, int index, const std::filesystem::path& target);
+    // Hands a small new file to the threads that write ahead; false when it is written in turn.
+    bool QueueAhead(RestoreRun& run, int index, const std::filesystem::path& target,
+                    const std::string& folder);
+    // Takes back the items written ahead, in order, each with its line (or judged again when it
+    // could not be written); with `onlyWritten`, only as many as are done already.
+    void SettleAhead(RestoreRun& run, bool onlyWritten = false);
+    void SettleOldestAhead(RestoreRun& run);
+    void LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item);
+    void AbandonAhead(RestoreRun& run) noexcept;
+    bool CanWriteInFolder(RestoreRun& run, const std::filesystem::path& folder);
+    bool HasRoomFor(RestoreRun& run, const std::filesystem::path& folder, std::uint64_t size);
+    // Counts the bytes of a file written into the folder off its free bytes.
+    void TakeSpace(RestoreRun& run, const std::filesystem::path& folder, std::uint64_t size);
     void LogLoadedInformation(CZipEx& archive);
 
     IEngineHost* m_host;

@@ -18,6 +18,7 @@
 #include "engine/BackupRestoreManager.h"
 #include "engine/ExclusiveOpen.h"
 #include "engine/OperationEdge.h"
+#include "engine/RestoreAhead.h"
 #include "shell/logger/Logger.h"
 
 namespace tkw {
@@ -64,6 +65,15 @@ bool IsPlainAbsoluteName(const std::string& name) {
 
 }  // namespace
 
+// Free bytes are asked once per folder and counted down by what is written there: asking the
+// system for every one of thousands of small files costs more than writing them.
+constexpr int kItemsPerFreeSpaceAnswer = 256;
+constexpr std::uint64_t kBlock = 4096;  // what a file takes at least, once it has data
+
+std::uint64_t SpaceTaken(std::uint64_t size) {
+    return (size + kBlock - 1) / kBlock * kBlock;
+}
+
 class CBackupRestoreManager::RestoreRun {
 public:
     RestoreRun(RestoreCounters& counters, const IRestoreOptions& options)
@@ -81,6 +91,17 @@ public:
     fs::path lastFolderToSync;   // the last entered in foldersToSync for that folder
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
+    // Small new files written on other threads ahead of their turn; null when every item is
+    // written at its turn.
+    std::unique_ptr<CRestoreAhead> ahead;
+    bool settling = false;  // taking back what was written ahead: nothing more is queued
+    // Whether the last folder checked can be written in; items come folder by folder.
+    fs::path checkedFolder;
+    bool checkedWritable = false;
+    // The free bytes of the folder last asked, less what was written there since.
+    fs::path spaceFolder;
+    double spaceLeft = 0;
+    int spaceAnswerUses = 0;
 };
 
 namespace {
@@ -112,15 +133,19 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         return kFailed;
     }
     bool progressOpen = false;
+    RestoreRun run(counters, options);
     try {
         WriteTimedLine(" Restore started ...");
-        RestoreRun run(counters, options);
         run.newestCopy = NewestCopies(*m_archive, indexes);
         if (!options.PromptSwitchedOff() && !m_host->ShowRestorePrompt()) {
             throw CAbandon{kAbandonCancelled};
         }
         m_host->OpenProgress("Running restore ...", IEngineHost::kProgressModal);
         progressOpen = true;
+        run.ahead = std::make_unique<CRestoreAhead>(*m_archive, CWorkerPool::DefaultThreads());
+        if (!run.ahead->Usable()) {
+            run.ahead.reset();
+        }
         for (const int index : indexes) {
             if (m_host->HasUserCancelled()) {
                 throw CAbandon{kAbandonCancelled};
@@ -129,11 +154,13 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
                                 static_cast<std::uint64_t>(m_archive->GetNrOfFiles()));
             RestoreItem(run, index);
         }
+        SettleAhead(run);
         if (!SyncFoldersWritten(run)) {
             m_host->CloseProgress();
             return kFailed;
         }
     } catch (const CAbandon&) {
+        AbandonAhead(run);
         if (progressOpen) {
             m_host->CloseProgress();
         }
@@ -141,6 +168,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         WriteTimedLine(" User has cancelled.");
         return kCancelled;
     } catch (...) {
+        AbandonAhead(run);
         if (progressOpen) {
             m_host->CloseProgress();
         }
@@ -208,6 +236,7 @@ std::optional<std::string> CBackupRestoreManager::RestoreTarget(RestoreRun& run,
     }
     folder = run.options.Folder();
     while (folder.empty()) {
+        SettleAhead(run);
         m_host->Wait(kFolderMessageWait);
         m_host->ShowMessage("You must select the restore folder!", IEngineHost::Icon::None,
                             IEngineHost::Buttons::Ok);
@@ -217,6 +246,7 @@ std::optional<std::string> CBackupRestoreManager::RestoreTarget(RestoreRun& run,
     ENSURE_SLASH(folder);
     struct stat status {};
     while (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        SettleAhead(run);
         m_host->Wait(kFolderMessageWait);
         const auto answer =
             m_host->ShowMessage("The folder " + folder + " does not exists!",
@@ -245,20 +275,128 @@ bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path
                                      : IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
                                            m_archive->GetItemFile(index, target) != 0;
     if (written) {
-        // Items come folder by folder: a folder is looked up in the sets once, not per item.
-        const fs::path folderWritten = target.parent_path();
-        if (folderWritten != run.lastFolderWritten) {
-            run.foldersWritten.insert(folderWritten);
-            run.lastFolderWritten = folderWritten;
-            run.lastFolderToSync.clear();
-        }
-        if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index)) &&
-            folderWritten != run.lastFolderToSync) {
-            run.foldersToSync.insert(folderWritten);
-            run.lastFolderToSync = folderWritten;
-        }
+        NoteWritten(run, index, target);
+        TakeSpace(run, target.parent_path(), m_archive->GetItemFileSize(index));
     }
     return written;
+}
+
+void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::path& target) {
+    // Items come folder by folder: a folder is looked up in the sets once, not per item.
+    const fs::path folderWritten = target.parent_path();
+    if (folderWritten != run.lastFolderWritten) {
+        run.foldersWritten.insert(folderWritten);
+        run.lastFolderWritten = folderWritten;
+        run.lastFolderToSync.clear();
+    }
+    if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index)) &&
+        folderWritten != run.lastFolderToSync) {
+        run.foldersToSync.insert(folderWritten);
+        run.lastFolderToSync = folderWritten;
+    }
+}
+
+bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::path& target,
+                                       const std::string& folder) {
+    if (!run.ahead || run.settling) {
+        return false;
+    }
+    const archive::ItemInfo* item = m_archive->GetItemInfo(index);
+    const bool plainName = folder.empty() ? IsPlainAbsoluteName(item->name)
+                                          : CZipEx::IsNameSafeUnderFolder(item->name);
+    if (!archive::NeedsFileSystemSync(*item) || !plainName) {
+        return false;
+    }
+    if (!run.ahead->Fits(target)) {
+        SettleAhead(run);
+    }
+    while (run.ahead->Full()) {
+        SettleOldestAhead(run);
+    }
+    run.ahead->Queue({index, target, folder, item->size});
+    TakeSpace(run, target.parent_path(), item->size);
+    SettleAhead(run, true);  // the lines of the items written meanwhile go out now
+    return true;
+}
+
+void CBackupRestoreManager::SettleAhead(RestoreRun& run, bool onlyWritten) {
+    if (!run.ahead || run.settling) {
+        return;
+    }
+    while (!run.ahead->Empty() && (!onlyWritten || run.ahead->OldestDone())) {
+        SettleOldestAhead(run);
+    }
+}
+
+// Only while nothing is being settled: an item judged again here writes in turn.
+void CBackupRestoreManager::SettleOldestAhead(RestoreRun& run) {
+    run.settling = true;
+    const struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{run.settling};
+    auto [item, outcome] = run.ahead->TakeOldest();
+    if (outcome == CRestoreAhead::Outcome::kWritten) {
+        LogWrittenAhead(run, item);
+    } else {
+        // Its name was taken meanwhile, or the write failed: judged and written again at its
+        // turn, which also tells why it failed.
+        RestoreItem(run, item.index);
+    }
+}
+
+void CBackupRestoreManager::LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item) {
+    NoteWritten(run, item.index, item.target);
+    ++run.counters.succeeded;
+    WriteTimedLine(" Succeeded--File " + INTRE_GHILIMELE(item.target.native()));
+}
+
+// After a cancel or a failure: the items judged before it are written, as they would have been in
+// turn, and get their lines. One whose name was taken meanwhile cannot be judged again now; it is
+// left as it is, without a line.
+void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
+    if (!run.ahead) {
+        return;
+    }
+    try {
+        for (const auto& [item, outcome] : run.ahead->TakeAll()) {
+            if (outcome == CRestoreAhead::Outcome::kWritten) {
+                LogWrittenAhead(run, item);
+            } else if (outcome == CRestoreAhead::Outcome::kFailed) {
+                ++run.counters.failed;
+                WriteTimedLine(" Failed--File " + INTRE_GHILIMELE(item.target.native()));
+            }
+        }
+    } catch (...) {
+        // A line that cannot be written changes nothing on the disk.
+    }
+    run.ahead.reset();
+}
+
+bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, const fs::path& folder) {
+    if (folder != run.checkedFolder || run.checkedFolder.empty()) {
+        run.checkedWritable = CanWriteIn(folder);
+        run.checkedFolder = folder;
+    }
+    return run.checkedWritable;
+}
+
+bool CBackupRestoreManager::HasRoomFor(RestoreRun& run, const fs::path& folder,
+                                       std::uint64_t size) {
+    if (folder != run.spaceFolder || run.spaceFolder.empty() ||
+        run.spaceAnswerUses >= kItemsPerFreeSpaceAnswer) {
+        run.spaceLeft = static_cast<double>(m_freeSpace(folder));
+        run.spaceFolder = folder;
+        run.spaceAnswerUses = 0;
+    }
+    ++run.spaceAnswerUses;
+    return static_cast<double>(size) + kFreeSpaceReserve <= run.spaceLeft;
+}
+
+void CBackupRestoreManager::TakeSpace(RestoreRun& run, const fs::path& folder, std::uint64_t size) {
+    if (folder == run.spaceFolder) {
+        run.spaceLeft -= static_cast<double>(SpaceTaken(size));
+    }
 }
 
 void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
@@ -269,6 +407,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         const std::string name = m_archive->GetItemFileName(index);
         const auto newest = run.newestCopy.find(name);
         if (newest != run.newestCopy.end() && newest->second != index) {
+            SettleAhead(run);
             WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(name) +
                            " because a newer copy with the same name and path is restored!");
             ++counters.skipped;
@@ -283,7 +422,13 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     const bool underFolder = !folder.empty();
     const fs::path target = *targetText;
     const std::string quoted = INTRE_GHILIMELE(*targetText);
-    if (targetText->empty() || !CanWriteIn(target.parent_path())) {
+    // The items written ahead all go to one folder: before the checks of another folder they are
+    // all in place, as they would be had they been written in turn.
+    if (run.ahead && !run.ahead->Empty() && target.parent_path() != run.ahead->Folder()) {
+        SettleAhead(run);
+    }
+    if (targetText->empty() || !CanWriteInFolder(run, target.parent_path())) {
+        SettleAhead(run);
         const std::string drive =
             targetText->empty() ? std::string() : GetDriveOfPath(target).native();
         WriteTimedLine(" Skipped--File " + quoted + " ! The file cannot be written on " + drive +
@@ -293,8 +438,8 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         return;
     }
     // Asked of the folder: the target itself is mostly not there yet.
-    const double freeBytes = static_cast<double>(m_freeSpace(target.parent_path()));
-    if (static_cast<double>(m_archive->GetItemFileSize(index)) + kFreeSpaceReserve > freeBytes) {
+    if (!HasRoomFor(run, target.parent_path(), m_archive->GetItemFileSize(index))) {
+        SettleAhead(run);
         WriteTimedLine(" Skipped--File " + quoted +
                        " ! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
@@ -303,6 +448,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     }
     struct stat status {};
     if (::lstat(target.c_str(), &status) == 0) {
+        SettleAhead(run);
         switch (run.options.ExistingFilePolicy()) {
             case IRestoreOptions::kOverwrite:
                 OverwriteExistingFile(run, target, index, underFolder, folder);
@@ -338,6 +484,10 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         }
     }
     m_host->SetProgressLine("Writting file " + *targetText);
+    if (QueueAhead(run, index, target, folder)) {
+        return;  // its line is written when it is taken back, in turn
+    }
+    SettleAhead(run);
     const bool ok = WriteItem(run, index, target, underFolder, folder);
     (ok ? counters.succeeded : counters.failed) += 1;
     WriteTimedLine(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);

@@ -178,33 +178,47 @@ bool CreateSymbolicLink(RecordReader& reader, const ItemInfo& item, const Placem
     return true;
 }
 
+ClearedInRun* ClearedOf(ExtractionState* state) {
+    return state != nullptr ? state->cleared.get() : nullptr;
+}
+
 bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const Placement& at,
-                         std::string& error) {
-    const bool clear = ClearLeftOverTemporaries(at.folderFd);
+                         std::string& error, ExtractionState* state) {
+    const bool clear = ClearLeftOverTemporaries(at.folderFd, ClearedOf(state));
     if (!CreateSymbolicLink(reader, item, at, error)) {
         return false;
     }
     if (clear) {
-        RememberClear(at.folderFd);
+        RememberClear(at.folderFd, ClearedOf(state));
     }
     return true;
 }
 
+bool NameTaken(ExtractionState* state, const Placement& at, std::string& error) {
+    state->nameTaken = true;
+    error = "something took the name " + at.shown.native() + " meanwhile";
+    return false;
+}
+
 bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at, std::string& error,
-               DeferredSyncs* syncs) {
+               ExtractionState* state) {
     struct stat existing {};
-    if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISDIR(existing.st_mode)) {
-        error = "a folder is in the way of " + at.shown.native();
-        return false;
+    if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (state != nullptr && state->newNamesOnly) {
+            return NameTaken(state, at, error);
+        }
+        if (S_ISDIR(existing.st_mode)) {
+            error = "a folder is in the way of " + at.shown.native();
+            return false;
+        }
     }
     if (item.kind == ItemKind::SymbolicLink) {
-        return ExtractSymbolicLink(reader, item, at, error);
+        return ExtractSymbolicLink(reader, item, at, error, state);
     }
     const DataSource source = [&](const RecordReader::Sink& sink, std::string& sourceError) {
         return reader.ReadData(item, sink, sourceError);
     };
-    return WriteRegularFile(at, item, source, Staging::Unnamed, error, syncs);
+    return WriteRegularFile(at, item, source, Staging::Unnamed, error, state);
 }
 
 // Opens a folder named by the user (a target's folder, or the folder chosen for a restore),
@@ -226,8 +240,9 @@ UniqueFd OpenChosenFolder(const fs::path& folder, std::string& error) {
 }  // namespace
 
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
-                      Staging staging, std::string& error, DeferredSyncs* syncs) {
-    const bool clear = ClearLeftOverTemporaries(at.folderFd);
+                      Staging staging, std::string& error, ExtractionState* state) {
+    DeferredSyncs* syncs = state != nullptr ? &state->syncs : nullptr;
+    const bool clear = ClearLeftOverTemporaries(at.folderFd, ClearedOf(state));
     StagedFile file(at.folderFd);
     if (!file.Open(staging)) {
         error = SystemText("cannot create a temporary file beside " + at.shown.native());
@@ -251,6 +266,9 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
             error = SystemText("cannot put " + at.shown.native() + " in place");
             return false;
         }
+        if (state != nullptr && state->newNamesOnly) {
+            return NameTaken(state, at, error);
+        }
         if (!synced && ::fdatasync(file.Fd()) != 0) {
             error = SystemText("cannot flush " + at.shown.native());
             return false;
@@ -270,7 +288,7 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         }
     }
     if (clear) {
-        RememberClear(at.folderFd);
+        RememberClear(at.folderFd, ClearedOf(state));
     }
     return true;
 }
@@ -323,8 +341,8 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& tar
     UniqueFd own;
     const int folderFd = CachedFolder(state ? &state->folders : nullptr, own, folder,
                                       [&] { return OpenChosenFolder(folder, error); });
-    return folderFd >= 0 && PlaceItem(reader, item, {folderFd, name.native(), target}, error,
-                                      state ? &state->syncs : nullptr);
+    return folderFd >= 0 &&
+           PlaceItem(reader, item, {folderFd, name.native(), target}, error, state);
 }
 
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path& folder,
@@ -344,8 +362,8 @@ bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path
         return base.Valid() ? OpenFoldersBelow(std::move(base), folder, name->folders, error)
                             : UniqueFd();
     });
-    return itemFolder >= 0 && PlaceItem(reader, item, {itemFolder, name->file, shown / name->file},
-                                        error, state ? &state->syncs : nullptr);
+    return itemFolder >= 0 &&
+           PlaceItem(reader, item, {itemFolder, name->file, shown / name->file}, error, state);
 }
 
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error) {

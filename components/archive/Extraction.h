@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "components/archive/DeferredSyncs.h"
@@ -31,6 +32,13 @@ private:
 struct ExtractionState {
     FolderCache folders;
     DeferredSyncs syncs;
+    // For items written ahead of their turn: an entry that already has the item's name is left as
+    // it is, nothing of the item stays, and `nameTaken` says so; the item is judged again at its
+    // turn.
+    bool newNamesOnly = false;
+    bool nameTaken = false;
+    // Shared by the threads that write one run's items (see ClearedInRun); may be null.
+    std::shared_ptr<ClearedInRun> cleared;
 };
 
 // Writes one item at its original path `target`. The missing folders of the path are created;
@@ -78,12 +86,13 @@ inline bool NeedsFileSystemSync(const ItemInfo& item) {
 // The regular-file part of the extraction: writes `source`'s bytes as the file `at` with the
 // item's metadata and gives the file its name. A small new file is named at once, and the caller
 // syncs the file system when its run ends (NeedsFileSystemSync); a large new file is named at once
-// and synced among `syncs` when they are given, else before it is named. An existing entry is
-// replaced at once, and only by a file already flushed to disk (never writing through a link
-// there). On failure an existing entry is untouched and no temporary is left. Clears the folder of
-// left-over temporaries first, as ExtractItem says.
+// and synced among the state's syncs when a state is given, else before it is named. An existing
+// entry is replaced at once, and only by a file already flushed to disk (never writing through a
+// link there). On failure an existing entry is untouched and no temporary is left. Clears the
+// folder of left-over temporaries first, as ExtractItem says. `state` (optional) gives the syncs of
+// large new files and whether an existing entry may be replaced (ExtractionState::newNamesOnly).
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
-                      Staging staging, std::string& error, DeferredSyncs* syncs = nullptr);
+                      Staging staging, std::string& error, ExtractionState* state = nullptr);
 
 // Reads and checks the item's data without writing it anywhere.
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error);

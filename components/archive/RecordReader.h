@@ -23,6 +23,8 @@ public:
 
     // Records are read up to this offset (the file grows as items are added).
     void SetFileSize(std::uint64_t fileSize) { m_fileSize = fileSize; }
+    std::uint64_t FileSize() const { return m_fileSize; }
+    std::uint32_t RecordSeed() const { return m_seed; }
     ~RecordReader();
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;

@@ -164,16 +164,30 @@ std::string TemporaryName() {
     return name;
 }
 
-bool ClearLeftOverTemporaries(int folderFd) {
-    struct stat folder {};
-    return ::fstat(folderFd, &folder) != 0 || Cleared().Contains(folder) ||
-           RemoveLeftOverTemporaries(folderFd);
+bool ClearedInRun::Contains(dev_t device, ino_t inode) const {
+    const std::lock_guard lock(m_mutex);
+    return m_folders.count({device, inode}) != 0;
 }
 
-void RememberClear(int folderFd) {
+void ClearedInRun::Add(dev_t device, ino_t inode) {
+    const std::lock_guard lock(m_mutex);
+    m_folders.emplace(device, inode);
+}
+
+bool ClearLeftOverTemporaries(int folderFd, const ClearedInRun* run) {
+    struct stat folder {};
+    return ::fstat(folderFd, &folder) != 0 ||
+           (run != nullptr && run->Contains(folder.st_dev, folder.st_ino)) ||
+           Cleared().Contains(folder) || RemoveLeftOverTemporaries(folderFd);
+}
+
+void RememberClear(int folderFd, ClearedInRun* run) {
     struct stat folder {};
     if (::fstat(folderFd, &folder) == 0) {
         Cleared().Remember(folder);
+        if (run != nullptr) {
+            run->Add(folder.st_dev, folder.st_ino);
+        }
     }
 }
 

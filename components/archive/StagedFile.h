@@ -1,6 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "components/utils/UniqueFd.h"
 
@@ -23,8 +28,21 @@ std::string TemporaryName();
 // no running restore holds), unless it is known to be clear. Whether it is clear now; if so,
 // RememberClear marks it so after the write, so that a restore writing thousands of files into
 // one folder reads it once.
-bool ClearLeftOverTemporaries(int folderFd);
-void RememberClear(int folderFd);
+//
+// Threads that write into one folder at once change its modification time for each other, which
+// the process-wide record cannot tell from another program's entry; they share a ClearedInRun, and
+// a folder cleared once in their run is not read again in it.
+class ClearedInRun {
+public:
+    bool Contains(dev_t device, ino_t inode) const;
+    void Add(dev_t device, ino_t inode);
+
+private:
+    mutable std::mutex m_mutex;
+    std::set<std::pair<dev_t, ino_t>> m_folders;
+};
+bool ClearLeftOverTemporaries(int folderFd, const ClearedInRun* run = nullptr);
+void RememberClear(int folderFd, ClearedInRun* run = nullptr);
 
 // The file a regular item is written to until it is complete and verified. Without a name
 // (O_TMPFILE) a killed restore leaves nothing; a named temporary is locked while it exists and

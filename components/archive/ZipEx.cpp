@@ -570,6 +570,52 @@ int CZipEx::SyncExtracted() {
     return m_extraction->syncs.Finish(error) ? 1 : Fail(std::move(error));
 }
 
+CZipEx::NewItemWriter::NewItemWriter(const CZipEx& archive,
+                                     std::unique_ptr<archive::RecordReader> reader,
+                                     std::unique_ptr<archive::ExtractionState> state)
+    : m_archive(archive), m_reader(std::move(reader)), m_state(std::move(state)) {}
+
+CZipEx::NewItemWriter::~NewItemWriter() = default;
+
+CZipEx::NewItemWriter::Outcome CZipEx::NewItemWriter::Write(int index, const fs::path& path,
+                                                            bool belowFolder) {
+    const ItemInfo* item = m_archive.GetItemInfo(index);
+    // A large file is synced on its own, which this writer leaves to the usual way.
+    if (item == nullptr || !archive::NeedsFileSystemSync(*item) ||
+        (belowFolder && !archive::IsNameSafeUnderFolder(item->name))) {
+        return Outcome::kFailed;
+    }
+    std::string error;
+    m_state->nameTaken = false;
+    const bool ok = belowFolder
+                        ? archive::ExtractItemBelow(*m_reader, *item, path, error, m_state.get())
+                        : archive::ExtractItem(*m_reader, *item, path, error, m_state.get());
+    if (ok) {
+        return Outcome::kWritten;
+    }
+    return m_state->nameTaken ? Outcome::kNameTaken : Outcome::kFailed;
+}
+
+std::vector<std::unique_ptr<CZipEx::NewItemWriter>> CZipEx::NewItemWriters(
+    std::size_t count) const {
+    std::vector<std::unique_ptr<NewItemWriter>> writers;
+    if (!m_reader) {
+        return writers;
+    }
+    const auto cleared = std::make_shared<archive::ClearedInRun>();
+    for (std::size_t i = 0; i < count; ++i) {
+        auto state = std::make_unique<archive::ExtractionState>();
+        state->newNamesOnly = true;
+        state->cleared = cleared;
+        writers.push_back(std::unique_ptr<NewItemWriter>(
+            new NewItemWriter(*this,
+                              std::make_unique<archive::RecordReader>(
+                                  m_fd.Get(), m_reader->FileSize(), m_reader->RecordSeed()),
+                              std::move(state))));
+    }
+    return writers;
+}
+
 int CZipEx::GetItemFile(int index, const fs::path& target) {
     return Extract(index, target, false);
 }

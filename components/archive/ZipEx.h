@@ -150,6 +150,32 @@ public:
     // last error naming a file that could not be flushed.
     int SyncExtracted();
 
+    // Writes items on a thread of its own while the archive is only read (nothing is added, opened
+    // or closed meanwhile), with a reader of its own. An item is written, as GetItemFile or
+    // GetItemFileUnder write it, only where no entry has its name yet: a small new file, named at
+    // once and left to the caller's sync of its file system. When the name is taken, or anything
+    // fails, nothing of the item stays; the caller writes it again the usual way to learn why.
+    class NewItemWriter {
+    public:
+        enum class Outcome { kWritten, kNameTaken, kFailed };
+        ~NewItemWriter();
+        NewItemWriter(const NewItemWriter&) = delete;
+        NewItemWriter& operator=(const NewItemWriter&) = delete;
+        // Below the folder `path` when `belowFolder`, else at `path`.
+        Outcome Write(int index, const std::filesystem::path& path, bool belowFolder);
+
+    private:
+        friend class CZipEx;
+        NewItemWriter(const CZipEx& archive, std::unique_ptr<archive::RecordReader> reader,
+                      std::unique_ptr<archive::ExtractionState> state);
+        const CZipEx& m_archive;
+        std::unique_ptr<archive::RecordReader> m_reader;
+        std::unique_ptr<archive::ExtractionState> m_state;
+    };
+    // `count` writers, one per thread, that share what they learn of the folders they write to;
+    // none when no archive is open.
+    std::vector<std::unique_ptr<NewItemWriter>> NewItemWriters(std::size_t count) const;
+
     std::uint64_t GetItemFileSize(int index) const;
     std::string GetItemFileName(int index) const;
     std::filesystem::path GetZipFileName() const;

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "components/archive/ZipEx.h"
+#include "components/utils/WorkerPool.h"
+
+namespace tkw {
+
+// Small new files of a restore, written by worker threads while the engine thread judges the items
+// after them. The queued items all go to one folder and have names no other queued item has, so
+// the order the workers write them in changes nothing on the disk; what the user sees (the lines,
+// the counters, any prompt) stays the engine thread's, in tree order, as it takes each item back
+// with TakeOldest. Work is handed over a few items at a time.
+class CRestoreAhead {
+public:
+    struct Item {
+        int index = 0;
+        std::filesystem::path target;
+        std::string folder;  // the chosen folder for a restore below one, else empty
+        std::uint64_t size = 0;
+    };
+    using Outcome = CZipEx::NewItemWriter::Outcome;
+
+    // Nothing is written ahead when the archive gives no writers.
+    CRestoreAhead(const CZipEx& archive, unsigned threads);
+    // Waits for the items handed over to the workers; the others are dropped unwritten.
+    ~CRestoreAhead();
+    CRestoreAhead(const CRestoreAhead&) = delete;
+    CRestoreAhead& operator=(const CRestoreAhead&) = delete;
+
+    bool Usable() const { return !m_writers.empty(); }
+    bool Empty() const { return m_queue.empty(); }
+    // The folder the queued items go to.
+    const std::filesystem::path& Folder() const { return m_folder; }
+    // Whether the item may join the queue: it goes to the queued items' folder under a name none
+    // of them has.
+    bool Fits(const std::filesystem::path& target) const;
+    // Whether the engine thread must take the oldest back before it queues another: it runs no
+    // further ahead of the lines than this, and a cancel stops it this near.
+    bool Full() const { return m_queue.size() >= kMaxQueued; }
+    void Queue(Item item);
+    // Whether the oldest item is written (or failed) already.
+    bool OldestDone() const;
+    // The oldest item and what became of it, once its writing is over.
+    std::pair<Item, Outcome> TakeOldest();
+    // Takes every queued item back, in order, once all are written or failed.
+    std::vector<std::pair<Item, Outcome>> TakeAll();
+
+private:
+    struct Slot {
+        Item item;
+        int outcome = kPending;  // guarded by m_mutex
+    };
+    static constexpr int kPending = -1;
+    static constexpr std::size_t kBatch = 4;       // items handed over at once
+    static constexpr std::size_t kMaxQueued = 16;  // items the engine thread may run ahead
+
+    void HandOver();
+    void WriteBatch(std::vector<Slot*> batch);
+    CZipEx::NewItemWriter* TakeWriter();
+    void ReturnWriter(CZipEx::NewItemWriter* writer);
+    bool DoneLocked(const Slot& slot) const { return slot.outcome != kPending; }
+
+    std::vector<std::unique_ptr<CZipEx::NewItemWriter>> m_writers;
+    std::vector<CZipEx::NewItemWriter*> m_freeWriters;  // guarded by m_mutex
+    std::deque<std::unique_ptr<Slot>> m_queue;          // the engine thread's
+    std::size_t m_handedOver = 0;             // of m_queue, from the front, given to the pool
+    std::unordered_set<std::string> m_names;  // the queued items' names
+    std::filesystem::path m_folder;           // the queued items' folder
+    std::size_t m_running = 0;                // batches handed over and not finished
+    mutable std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::unique_ptr<CWorkerPool> m_pool;  // last: its threads end before the rest goes
+};
+
+}  // namespace tkw
