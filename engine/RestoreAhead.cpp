@@ -1,8 +1,42 @@
 #include "engine/RestoreAhead.h"
 
+#include <optional>
 #include <utility>
 
 namespace tkw {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::uint64_t kBlock = 4096;
+
+// Whether `path` is `ancestor` or lies below it, component by component.
+bool IsWithin(const fs::path& path, const fs::path& ancestor) {
+    auto component = path.begin();
+    for (const fs::path& part : ancestor) {
+        if (component == path.end() || *component != part) {
+            return false;
+        }
+        ++component;
+    }
+    return true;
+}
+
+// The first component of `path` below `folder`, when it lies strictly below it.
+std::optional<std::string> FirstComponentBelow(const fs::path& path, const fs::path& folder) {
+    auto component = path.begin();
+    for (const fs::path& part : folder) {
+        if (component == path.end() || *component != part) {
+            return std::nullopt;
+        }
+        ++component;
+    }
+    if (component == path.end()) {
+        return std::nullopt;
+    }
+    return component->native();
+}
+
+}  // namespace
 
 CRestoreAhead::CRestoreAhead(const CZipEx& archive, unsigned threads)
     : m_writers(archive.NewItemWriters(threads)) {
@@ -19,19 +53,38 @@ CRestoreAhead::~CRestoreAhead() {
     m_done.wait(lock, [this] { return m_running == 0; });
 }
 
-bool CRestoreAhead::Fits(const std::filesystem::path& target) const {
+bool CRestoreAhead::Fits(const fs::path& target) const {
     if (m_queue.empty()) {
         return true;
     }
-    return target.parent_path() == m_folder && m_names.count(target.filename().native()) == 0;
+    const fs::path folder = target.parent_path();
+    if (folder == m_folder) {
+        const std::string& name = target.filename().native();
+        return m_names.count(name) == 0 && m_namesAbove.count(name) == 0;
+    }
+    for (const auto& slot : m_queue) {
+        const fs::path& queued = slot->item.target;
+        if (IsWithin(folder, queued) || IsWithin(queued, target)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void CRestoreAhead::Queue(Item item) {
-    if (m_queue.empty()) {
-        m_folder = item.target.parent_path();
+    const fs::path folder = item.target.parent_path();
+    if (m_queue.empty() || folder != m_folder) {
         m_names.clear();
+        m_namesAbove.clear();
+        for (const auto& slot : m_queue) {
+            if (auto name = FirstComponentBelow(slot->item.target.parent_path(), folder)) {
+                m_namesAbove.insert(std::move(*name));
+            }
+        }
+        m_folder = folder;
     }
     m_names.insert(item.target.filename().native());
+    m_queuedBytes += (item.size + kBlock - 1) / kBlock * kBlock;
     m_queue.push_back(std::make_unique<Slot>(Slot{std::move(item)}));
     if (m_queue.size() - m_handedOver >= kBatch) {
         HandOver();
@@ -60,6 +113,7 @@ std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome> CRestoreAhead::TakeOldest
     Item item = std::move(m_queue.front()->item);
     m_queue.pop_front();
     --m_handedOver;
+    m_queuedBytes -= (item.size + kBlock - 1) / kBlock * kBlock;
     return {std::move(item), static_cast<Outcome>(outcome)};
 }
 
@@ -75,6 +129,7 @@ std::vector<std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome>> CRestoreAhea
     }
     m_queue.clear();
     m_handedOver = 0;
+    m_queuedBytes = 0;
     return taken;
 }
 

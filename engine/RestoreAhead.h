@@ -16,10 +16,10 @@
 namespace tkw {
 
 // Small new files of a restore, written by worker threads while the engine thread judges the items
-// after them. The queued items all go to one folder and have names no other queued item has, so
-// the order the workers write them in changes nothing on the disk; what the user sees (the lines,
-// the counters, any prompt) stays the engine thread's, in tree order, as it takes each item back
-// with TakeOldest. Work is handed over a few items at a time.
+// after them. No queued item's path is another's or lies below another's, so the order the workers
+// write them in changes nothing on the disk; what the user sees (the lines, the counters, any
+// prompt) stays the engine thread's, in tree order, as it takes each item back with TakeOldest.
+// Work is handed over a few items at a time.
 class CRestoreAhead {
 public:
     struct Item {
@@ -39,10 +39,10 @@ public:
 
     bool Usable() const { return !m_writers.empty(); }
     bool Empty() const { return m_queue.empty(); }
-    // The folder the queued items go to.
-    const std::filesystem::path& Folder() const { return m_folder; }
-    // Whether the item may join the queue: it goes to the queued items' folder under a name none
-    // of them has.
+    // What the queued items take on the disk at least.
+    std::uint64_t QueuedBytes() const { return m_queuedBytes; }
+    // Whether the item may join the queue: its path is no queued item's, does not lie below one,
+    // and no queued item lies below it.
     bool Fits(const std::filesystem::path& target) const;
     // Whether the engine thread must take the oldest back before it queues another: it runs no
     // further ahead of the lines than this, and a cancel stops it this near.
@@ -73,10 +73,14 @@ private:
     std::vector<std::unique_ptr<CZipEx::NewItemWriter>> m_writers;
     std::vector<CZipEx::NewItemWriter*> m_freeWriters;  // guarded by m_mutex
     std::deque<std::unique_ptr<Slot>> m_queue;          // the engine thread's
-    std::size_t m_handedOver = 0;             // of m_queue, from the front, given to the pool
-    std::unordered_set<std::string> m_names;  // the queued items' names
-    std::filesystem::path m_folder;           // the queued items' folder
-    std::size_t m_running = 0;                // batches handed over and not finished
+    std::size_t m_handedOver = 0;  // of m_queue, from the front, given to the pool
+    // Items come folder by folder: an item of the folder last queued to is tested against the
+    // names queued there and the names there that queued items lie below, not item by item.
+    std::filesystem::path m_folder;
+    std::unordered_set<std::string> m_names;
+    std::unordered_set<std::string> m_namesAbove;
+    std::uint64_t m_queuedBytes = 0;
+    std::size_t m_running = 0;  // batches handed over and not finished
     mutable std::mutex m_mutex;
     std::condition_variable m_done;
     std::unique_ptr<CWorkerPool> m_pool;  // last: its threads end before the rest goes

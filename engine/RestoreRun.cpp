@@ -183,7 +183,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
 
 // A restored file that replaced another was on the disk before it took its name; a new one is once
 // the syncs below are done. Names (and the folders a restore made) are on the disk once the
-// folders holding them are synced too.
+// folders holding them are synced too, each on its own or with its whole file system.
 bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
     std::set<fs::path> folders;
     for (fs::path folder : run.foldersWritten) {
@@ -199,7 +199,7 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
         WriteTimedLine(" Restore failed: " + m_lastError + "!");
         return false;
     }
-    std::set<dev_t> fileSystems;
+    std::set<dev_t> fileSystems;  // those synced
     for (const fs::path& folder : run.foldersToSync) {
         struct stat status {};
         if (::stat(folder.c_str(), &status) != 0 || !fileSystems.insert(status.st_dev).second) {
@@ -213,6 +213,11 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
         }
     }
     for (const fs::path& folder : folders) {
+        // A folder on a file system synced above is on the disk with it.
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) == 0 && fileSystems.count(status.st_dev) != 0) {
+            continue;
+        }
         if (!m_syncFolder(folder)) {
             m_lastError =
                 "cannot flush the folder " + folder.native() + ": " + SystemErrorText(errno);
@@ -385,7 +390,9 @@ bool CBackupRestoreManager::HasRoomFor(RestoreRun& run, const fs::path& folder,
                                        std::uint64_t size) {
     if (folder != run.spaceFolder || run.spaceFolder.empty() ||
         run.spaceAnswerUses >= kItemsPerFreeSpaceAnswer) {
-        run.spaceLeft = static_cast<double>(m_freeSpace(folder));
+        // Less what the files written ahead will take: they may not be on the disk yet.
+        run.spaceLeft = static_cast<double>(m_freeSpace(folder)) -
+                        static_cast<double>(run.ahead ? run.ahead->QueuedBytes() : 0);
         run.spaceFolder = folder;
         run.spaceAnswerUses = 0;
     }
@@ -422,11 +429,6 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     const bool underFolder = !folder.empty();
     const fs::path target = *targetText;
     const std::string quoted = INTRE_GHILIMELE(*targetText);
-    // The items written ahead all go to one folder: before the checks of another folder they are
-    // all in place, as they would be had they been written in turn.
-    if (run.ahead && !run.ahead->Empty() && target.parent_path() != run.ahead->Folder()) {
-        SettleAhead(run);
-    }
     if (targetText->empty() || !CanWriteInFolder(run, target.parent_path())) {
         SettleAhead(run);
         const std::string drive =

@@ -91,11 +91,27 @@ TEST_F(RestoreDurability, NewFilesAndTheFoldersMadeForThemAreSyncedBeforeSuccess
     ASSERT_EQ(m_engine.RestoreItems({0, 1}, counters), 0);
     ASSERT_EQ(counters.succeeded, 2);
 
-    // Each new file's folder holds its name; each folder made holds the next one's.
+    // Each new file's folder holds its name; each folder made holds the next one's. The sync of
+    // the file system the new files are on puts them all on the disk at once.
     const fs::path out = m_temp / "out";
-    for (const fs::path& folder :
-         {out / a.parent_path().relative_path(), out / (m_source / "deep").relative_path(),
-          out / m_source.relative_path(), out}) {
+    const std::vector<fs::path> folders = {out / a.parent_path().relative_path(),
+                                           out / (m_source / "deep").relative_path(),
+                                           out / m_source.relative_path(), out};
+    ASSERT_EQ(m_fileSystemsSynced.size(), 1u);
+    for (const fs::path& folder : folders) {
+        EXPECT_EQ(m_synced.count(folder), 0u) << folder;
+    }
+
+    // Without new small files, the file system is not synced: each folder is, on its own.
+    std::string big(2u << 20, 'x');
+    const fs::path large = MakeFile("deep/er/large", big);
+    ASSERT_EQ(Run({large}), 0);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    m_fileSystemsSynced.clear();
+    ASSERT_EQ(m_engine.RestoreItems({0}, counters), 0);
+    EXPECT_TRUE(m_fileSystemsSynced.empty());
+    for (const fs::path& folder : folders) {
         EXPECT_EQ(m_synced.count(folder), 1u) << folder;
     }
 }
@@ -139,7 +155,7 @@ TEST_F(RestoreDurability, ALargeNewFileIsWholeWhenTheRunSucceedsWithoutAFileSyst
 }
 
 TEST_F(RestoreDurability, ARestoreWhoseFilesCannotBeSyncedDoesNotReportSuccess) {
-    const fs::path a = MakeFile("a", "one");
+    const fs::path a = MakeFile("a", std::string(2u << 20, 'x'));  // synced with its folder
     ASSERT_EQ(Run({a}), 0);
     m_syncWorks = false;
     RestoreCounters counters;
