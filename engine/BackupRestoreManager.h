@@ -147,6 +147,7 @@ private:
     bool SyncFoldersWritten(RestoreRun& run);
     // Keeps the folder sets of a written item.
     void NoteWritten(RestoreRun& run, int index, const std::filesystem::path& target);
+    void StartWritingAhead(RestoreRun& run) noexcept;
     // Hands a small new file to the threads that write ahead; false when it is written in turn.
     bool QueueAhead(RestoreRun& run, int index, const std::filesystem::path& target,
                     const std::string& folder);

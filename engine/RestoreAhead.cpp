@@ -154,9 +154,7 @@ void CRestoreAhead::HandOver() {
 void CRestoreAhead::WriteBatch(std::vector<Slot*> batch) {
     CZipEx::NewItemWriter* writer = TakeWriter();
     for (Slot* slot : batch) {
-        const Item& item = slot->item;
-        const Outcome outcome = item.folder.empty() ? writer->Write(item.index, item.target, false)
-                                                    : writer->Write(item.index, item.folder, true);
+        const Outcome outcome = WriteOne(*writer, slot->item);
         const std::lock_guard lock(m_mutex);
         slot->outcome = static_cast<int>(outcome);
         m_done.notify_all();
@@ -165,6 +163,18 @@ void CRestoreAhead::WriteBatch(std::vector<Slot*> batch) {
     const std::lock_guard lock(m_mutex);
     --m_running;
     m_done.notify_all();
+}
+
+// Whatever stops the writing (memory running out, say) leaves the item to be written in turn,
+// where it fails as the run's own work does.
+CRestoreAhead::Outcome CRestoreAhead::WriteOne(CZipEx::NewItemWriter& writer,
+                                               const Item& item) noexcept {
+    try {
+        return item.folder.empty() ? writer.Write(item.index, item.target, false)
+                                   : writer.Write(item.index, item.folder, true);
+    } catch (...) {
+        return Outcome::kFailed;
+    }
 }
 
 CZipEx::NewItemWriter* CRestoreAhead::TakeWriter() {

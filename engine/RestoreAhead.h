@@ -66,6 +66,7 @@ private:
 
     void HandOver();
     void WriteBatch(std::vector<Slot*> batch);
+    static Outcome WriteOne(CZipEx::NewItemWriter& writer, const Item& item) noexcept;
     CZipEx::NewItemWriter* TakeWriter();
     void ReturnWriter(CZipEx::NewItemWriter* writer);
     bool DoneLocked(const Slot& slot) const { return slot.outcome != kPending; }

@@ -142,10 +142,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         }
         m_host->OpenProgress("Running restore ...", IEngineHost::kProgressModal);
         progressOpen = true;
-        run.ahead = std::make_unique<CRestoreAhead>(*m_archive, CWorkerPool::DefaultThreads());
-        if (!run.ahead->Usable()) {
-            run.ahead.reset();
-        }
+        StartWritingAhead(run);
         for (const int index : indexes) {
             if (m_host->HasUserCancelled()) {
                 throw CAbandon{kAbandonCancelled};
@@ -284,6 +281,18 @@ bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path
         TakeSpace(run, target.parent_path(), m_archive->GetItemFileSize(index));
     }
     return written;
+}
+
+// Without threads (the system refuses them, say) every item is written in turn.
+void CBackupRestoreManager::StartWritingAhead(RestoreRun& run) noexcept {
+    try {
+        run.ahead = std::make_unique<CRestoreAhead>(*m_archive, CWorkerPool::DefaultThreads());
+        if (!run.ahead->Usable()) {
+            run.ahead.reset();
+        }
+    } catch (...) {
+        run.ahead.reset();
+    }
 }
 
 void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::path& target) {
