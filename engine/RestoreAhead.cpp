@@ -59,8 +59,8 @@ bool CRestoreAhead::Fits(const fs::path& target) const {
     }
     const fs::path folder = target.parent_path();
     if (folder == m_folder) {
-        const std::string& name = target.filename().native();
-        return m_names.count(name) == 0 && m_namesAbove.count(name) == 0;
+        const fs::path name = target.filename();
+        return m_names.count(name.native()) == 0 && m_namesAbove.count(name.native()) == 0;
     }
     for (const auto& slot : m_queue) {
         const fs::path& queued = slot->item.target;

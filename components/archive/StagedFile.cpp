@@ -203,7 +203,6 @@ bool StagedFile::Open(Staging staging) {
     if (staging == Staging::Unnamed && canLinkUnnamed) {
         m_fd.Reset(::openat(m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (m_fd.Valid()) {
-            LockTemporary(m_fd.Get());  // for the moment it may have a temporary name
             return true;
         }
         // Only a file system (or kernel) without such files falls back to a name.
@@ -230,7 +229,11 @@ bool StagedFile::Publish(const std::string& name) {
             return false;
         }
     }
-    // A name cannot be linked over an existing entry: the file gets a temporary name first.
+    // A name cannot be linked over an existing entry: the file gets a temporary name first,
+    // locked before it has it, so that other restores do not take it for left over.
+    if (!m_locked) {
+        m_locked = LockTemporary(m_fd.Get());
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string temporary = TemporaryName();
         if (LinkAs(temporary)) {
@@ -272,6 +275,7 @@ bool StagedFile::OpenNamed() {
         if (fd.Valid() && LockTemporary(fd.Get()) && NameLeadsTo(m_folderFd, name, fd.Get())) {
             m_fd = std::move(fd);
             m_temporary = name;
+            m_locked = true;
             return true;
         }
     }

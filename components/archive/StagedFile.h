@@ -73,6 +73,7 @@ private:
     int m_folderFd;
     UniqueFd m_fd;
     std::string m_temporary;  // the file's name while it has a temporary one
+    bool m_locked = false;    // for other restores: only a file with a temporary name needs it
 };
 
 }  // namespace tkw::archive
