@@ -61,8 +61,8 @@ private:
         int outcome = kPending;  // guarded by m_mutex
     };
     static constexpr int kPending = -1;
-    static constexpr std::size_t kBatch = 4;       // items handed over at once
-    static constexpr std::size_t kMaxQueued = 16;  // items the engine thread may run ahead
+    static constexpr std::size_t kBatch = 8;       // items handed over at once
+    static constexpr std::size_t kMaxQueued = 32;  // items the engine thread may run ahead
 
     void HandOver();
     void WriteBatch(std::vector<Slot*> batch);
