@@ -107,7 +107,9 @@ std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome> CRestoreAhead::TakeOldest
     {
         std::unique_lock lock(m_mutex);
         const Slot& oldest = *m_queue.front();
+        m_awaited = &oldest;
         m_done.wait(lock, [&] { return DoneLocked(oldest); });
+        m_awaited = nullptr;
         outcome = oldest.outcome;
     }
     Item item = std::move(m_queue.front()->item);
@@ -155,13 +157,23 @@ void CRestoreAhead::WriteBatch(std::vector<Slot*> batch) {
     CZipEx::NewItemWriter* writer = TakeWriter();
     for (Slot* slot : batch) {
         const Outcome outcome = WriteOne(*writer, slot->item);
-        const std::lock_guard lock(m_mutex);
-        slot->outcome = static_cast<int>(outcome);
-        m_done.notify_all();
+        bool awaited = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            slot->outcome = static_cast<int>(outcome);
+            awaited = m_awaited == slot;
+        }
+        // Only the item the engine thread waits for wakes it, and outside the lock, which it
+        // takes at once.
+        if (awaited) {
+            m_done.notify_all();
+        }
     }
     ReturnWriter(writer);
-    const std::lock_guard lock(m_mutex);
-    --m_running;
+    {
+        const std::lock_guard lock(m_mutex);
+        --m_running;
+    }
     m_done.notify_all();
 }
 

@@ -84,6 +84,7 @@ private:
     std::size_t m_running = 0;  // batches handed over and not finished
     mutable std::mutex m_mutex;
     std::condition_variable m_done;
+    const Slot* m_awaited = nullptr;      // guarded by m_mutex
     std::unique_ptr<CWorkerPool> m_pool;  // last: its threads end before the rest goes
 };
 
