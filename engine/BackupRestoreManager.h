@@ -135,6 +135,8 @@ private:
     void LoadItems(CZipEx& archive);
     class RestoreRun;
     void RestoreItem(RestoreRun& run, int index);
+    void PlaceItem(RestoreRun& run, int index, const std::string& targetText,
+                   const std::string& folder);
     // Where an item goes: nothing when the user passed it over at the missing-folder message.
     std::optional<std::string> RestoreTarget(RestoreRun& run, int index, std::string& folder);
     bool WriteItem(RestoreRun& run, int index, const std::filesystem::path& target,

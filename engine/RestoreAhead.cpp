@@ -1,5 +1,6 @@
 #include "engine/RestoreAhead.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -74,10 +75,14 @@ bool CRestoreAhead::Fits(const fs::path& target) const {
 void CRestoreAhead::Queue(Item item) {
     const fs::path folder = item.target.parent_path();
     if (m_queue.empty() || folder != m_folder) {
+        // Items queued in this folder before the queue moved on keep their names here.
         m_names.clear();
         m_namesAbove.clear();
         for (const auto& slot : m_queue) {
-            if (auto name = FirstComponentBelow(slot->item.target.parent_path(), folder)) {
+            const fs::path queuedFolder = slot->item.target.parent_path();
+            if (queuedFolder == folder) {
+                m_names.insert(slot->item.target.filename().native());
+            } else if (auto name = FirstComponentBelow(queuedFolder, folder)) {
                 m_namesAbove.insert(std::move(*name));
             }
         }
@@ -99,18 +104,32 @@ bool CRestoreAhead::OldestDone() const {
     return DoneLocked(*m_queue.front());
 }
 
-std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome> CRestoreAhead::TakeOldest() {
-    if (!OldestDone()) {
-        HandOver();  // it is waited for: the rest is best under way meanwhile
+void CRestoreAhead::MakeRoom() {
+    WaitUntilDone(std::min(kBatch, m_queue.size()));
+}
+
+void CRestoreAhead::WaitUntilDone(std::size_t count) {
+    if (m_handedOver < count) {
+        HandOver();
     }
+    std::unique_lock lock(m_mutex);
+    // The newest of them first: the older ones are mostly done by then, and one wake-up serves.
+    for (std::size_t i = count; i-- > 0;) {
+        const Slot& slot = *m_queue[i];
+        if (!DoneLocked(slot)) {
+            m_awaited = &slot;
+            m_done.wait(lock, [&] { return DoneLocked(slot); });
+            m_awaited = nullptr;
+        }
+    }
+}
+
+std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome> CRestoreAhead::TakeOldest() {
+    WaitUntilDone(1);
     int outcome = kPending;
     {
-        std::unique_lock lock(m_mutex);
-        const Slot& oldest = *m_queue.front();
-        m_awaited = &oldest;
-        m_done.wait(lock, [&] { return DoneLocked(oldest); });
-        m_awaited = nullptr;
-        outcome = oldest.outcome;
+        const std::lock_guard lock(m_mutex);
+        outcome = m_queue.front()->outcome;
     }
     Item item = std::move(m_queue.front()->item);
     m_queue.pop_front();
@@ -139,18 +158,26 @@ void CRestoreAhead::HandOver() {
     if (m_handedOver == m_queue.size()) {
         return;
     }
+    // Everything that can fail comes before the count of batches under way goes up: a batch
+    // that never reached the pool must not be waited for.
     std::vector<Slot*> batch;
     for (std::size_t i = m_handedOver; i < m_queue.size(); ++i) {
         batch.push_back(m_queue[i].get());
     }
-    m_handedOver = m_queue.size();
+    std::vector<std::function<void()>> work;
+    work.emplace_back([this, batch = std::move(batch)]() mutable { WriteBatch(std::move(batch)); });
     {
         const std::lock_guard lock(m_mutex);
         ++m_running;
     }
-    std::vector<std::function<void()>> work;
-    work.emplace_back([this, batch = std::move(batch)]() mutable { WriteBatch(std::move(batch)); });
-    m_pool->SubmitAll(std::move(work));
+    try {
+        m_pool->SubmitAll(std::move(work));
+    } catch (...) {
+        const std::lock_guard lock(m_mutex);
+        --m_running;
+        throw;
+    }
+    m_handedOver = m_queue.size();
 }
 
 void CRestoreAhead::WriteBatch(std::vector<Slot*> batch) {

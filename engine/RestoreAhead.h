@@ -47,6 +47,11 @@ public:
     // Whether the engine thread must take the oldest back before it queues another: it runs no
     // further ahead of the lines than this, and a cancel stops it this near.
     bool Full() const { return m_queue.size() >= kMaxQueued; }
+    // Waits until a hand-over's worth of the oldest items are written (or failed), so that the
+    // engine thread takes them back together.
+    void MakeRoom();
+    // Hands the items not yet handed over to the workers: all are taken back next.
+    void HandOverRest() { HandOver(); }
     void Queue(Item item);
     // Whether the oldest item is written (or failed) already.
     bool OldestDone() const;
@@ -65,6 +70,8 @@ private:
     static constexpr std::size_t kMaxQueued = 32;  // items the engine thread may run ahead
 
     void HandOver();
+    // Hands over what is not yet and waits until the oldest `count` items are done.
+    void WaitUntilDone(std::size_t count);
     void WriteBatch(std::vector<Slot*> batch);
     static Outcome WriteOne(CZipEx::NewItemWriter& writer, const Item& item) noexcept;
     CZipEx::NewItemWriter* TakeWriter();

@@ -324,8 +324,9 @@ bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::pat
     if (!run.ahead->Fits(target)) {
         SettleAhead(run);
     }
-    while (run.ahead->Full()) {
-        SettleOldestAhead(run);
+    if (run.ahead->Full()) {
+        run.ahead->MakeRoom();
+        SettleAhead(run, true);
     }
     run.ahead->Queue({index, target, folder, item->size});
     TakeSpace(run, target.parent_path(), item->size);
@@ -336,6 +337,9 @@ bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::pat
 void CBackupRestoreManager::SettleAhead(RestoreRun& run, bool onlyWritten) {
     if (!run.ahead || run.settling) {
         return;
+    }
+    if (!onlyWritten) {
+        run.ahead->HandOverRest();
     }
     while (!run.ahead->Empty() && (!onlyWritten || run.ahead->OldestDone())) {
         SettleOldestAhead(run);
@@ -353,9 +357,9 @@ void CBackupRestoreManager::SettleOldestAhead(RestoreRun& run) {
     if (outcome == CRestoreAhead::Outcome::kWritten) {
         LogWrittenAhead(run, item);
     } else {
-        // Its name was taken meanwhile, or the write failed: judged and written again at its
-        // turn, which also tells why it failed.
-        RestoreItem(run, item.index);
+        // Its name was taken meanwhile, or the write failed: judged again at its turn from the
+        // test for an existing file on, and written in turn, which also tells why it failed.
+        PlaceItem(run, item.index, item.target.native(), item.folder);
     }
 }
 
@@ -435,10 +439,14 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     if (!targetText) {
         return;  // passed over at the missing-folder message: no counter, no line
     }
-    const bool underFolder = !folder.empty();
     const fs::path target = *targetText;
-    const std::string quoted = INTRE_GHILIMELE(*targetText);
+    // A queued file at this path, above or below it is put in place before the checks look
+    // there, as it would have been written in turn.
+    if (run.ahead && !run.ahead->Fits(target)) {
+        SettleAhead(run);
+    }
     if (targetText->empty() || !CanWriteInFolder(run, target.parent_path())) {
+        const std::string quoted = INTRE_GHILIMELE(*targetText);
         SettleAhead(run);
         const std::string drive =
             targetText->empty() ? std::string() : GetDriveOfPath(target).native();
@@ -451,12 +459,23 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     // Asked of the folder: the target itself is mostly not there yet.
     if (!HasRoomFor(run, target.parent_path(), m_archive->GetItemFileSize(index))) {
         SettleAhead(run);
-        WriteTimedLine(" Skipped--File " + quoted +
+        WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(*targetText) +
                        " ! The file cannot be written because you have not enough free space!");
         ++counters.skipped;
         ++counters.leftOut;
         return;
     }
+    PlaceItem(run, index, *targetText, folder);
+}
+
+// The rest of an item's judgement, from the test for an existing file on: also where an item
+// written ahead that could not be written is judged again, with the target it was given.
+void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::string& targetText,
+                                      const std::string& folder) {
+    RestoreCounters& counters = run.counters;
+    const bool underFolder = !folder.empty();
+    const fs::path target = targetText;
+    const std::string quoted = INTRE_GHILIMELE(targetText);
     struct stat status {};
     if (::lstat(target.c_str(), &status) == 0) {
         SettleAhead(run);
@@ -474,7 +493,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
                     m_host->Wait(kFirstFileExistsWait);
                     run.askedBefore = true;
                 }
-                switch (m_host->AskFileExists("The file " + *targetText + " already exists!")) {
+                switch (m_host->AskFileExists("The file " + targetText + " already exists!")) {
                     case IEngineHost::FileExistsAnswer::Overwrite:
                         OverwriteExistingFile(run, target, index, underFolder, folder);
                         return;
@@ -494,7 +513,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
                 return;  // an unknown policy passes the item over
         }
     }
-    m_host->SetProgressLine("Writting file " + *targetText);
+    m_host->SetProgressLine("Writting file " + targetText);
     if (QueueAhead(run, index, target, folder)) {
         return;  // its line is written when it is taken back, in turn
     }

@@ -33,8 +33,8 @@ struct ExtractionState {
     FolderCache folders;
     DeferredSyncs syncs;
     // For items written ahead of their turn: an entry that already has the item's name is left as
-    // it is, nothing of the item stays, and `nameTaken` says so; the item is judged again at its
-    // turn.
+    // it is, no file of the item stays (folders made for it may), and `nameTaken` says so; the
+    // item is judged again at its turn.
     bool newNamesOnly = false;
     bool nameTaken = false;
     // Shared by the threads that write one run's items (see ClearedInRun); may be null.

@@ -154,7 +154,8 @@ public:
     // or closed meanwhile), with a reader of its own. An item is written, as GetItemFile or
     // GetItemFileUnder write it, only where no entry has its name yet: a small new file, named at
     // once and left to the caller's sync of its file system. When the name is taken, or anything
-    // fails, nothing of the item stays; the caller writes it again the usual way to learn why.
+    // fails, no file of the item stays (folders made for it may); the caller writes it again the
+    // usual way to learn why.
     class NewItemWriter {
     public:
         enum class Outcome { kWritten, kNameTaken, kFailed };

@@ -7,12 +7,21 @@ namespace tkw {
 CWorkerPool::CWorkerPool(unsigned threads) {
     threads = std::max(threads, 1u);
     m_threads.reserve(threads);
-    for (unsigned i = 0; i < threads; ++i) {
-        m_threads.emplace_back([this] { Work(); });
+    try {
+        for (unsigned i = 0; i < threads; ++i) {
+            m_threads.emplace_back([this] { Work(); });
+        }
+    } catch (...) {
+        Stop();  // the threads already started end before the failure is passed on
+        throw;
     }
 }
 
 CWorkerPool::~CWorkerPool() {
+    Stop();
+}
+
+void CWorkerPool::Stop() {
     std::deque<std::function<void()>> dropped;  // destroyed outside the lock
     {
         const std::lock_guard lock(m_mutex);
@@ -23,6 +32,7 @@ CWorkerPool::~CWorkerPool() {
     for (std::thread& thread : m_threads) {
         thread.join();
     }
+    m_threads.clear();
 }
 
 void CWorkerPool::SubmitAll(std::vector<std::function<void()>> work) {

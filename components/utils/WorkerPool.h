@@ -31,6 +31,8 @@ public:
 
 private:
     void Work();
+    // Drops the work not yet begun and joins the threads once the work under way is done.
+    void Stop();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

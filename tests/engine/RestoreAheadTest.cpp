@@ -30,6 +30,7 @@ TEST(RestoreAhead, AQueuedPathIsNeverAnothersNorAboveOrBelowIt) {
         {{"/o/a/x", "/o/b/y"}, "/o/b/a", true},
         {{"/o/b/y", "/o/a/x"}, "/o/b/y/z", false},  // below an older queued file
         {{"/o/ab/x"}, "/o/a", true},                // a name that only begins like a folder's
+        {{"/o/a/x", "/o/b/y", "/o/a/z"}, "/o/a/x", false},  // queued before the queue moved on
     };
     for (const auto& c : cases) {
         CRestoreAhead ahead(archive, 1);

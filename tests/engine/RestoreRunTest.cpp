@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <numeric>
+
 #include "engine/StatusTexts.h"
 #include "engine/TreeOrder.h"
 #include "shell/profile/ProfileKeys.h"
@@ -103,26 +105,84 @@ TEST_F(RestoreRun, UnderAFolderTheItemsFoldersAreRecreated) {
 }
 
 TEST_F(RestoreRun, TwoItemsForOneTargetMeetTheExistingFilePolicy) {
-    // Names that differ only in their leading separators land on the same place below a folder.
-    MakeFile("one", "first");
-    MakeFile("two", "second");
-    const fs::path archive = m_temp / "dups.tkw";
-    {
-        CZipEx zip;
-        ASSERT_EQ(zip.CreateZip(archive), 1);
-        ASSERT_EQ(zip.AddFile(m_source / "one", "/data/x.txt"), 1);
-        ASSERT_EQ(zip.AddFile(m_source / "two", "//data/x.txt"), 1);
+    // Names that differ only in their separators land on the same place below a folder; the
+    // second is a small file (written ahead too) or a large one (written in turn).
+    const std::string large(2u << 20, 'L');
+    for (const std::string& second : {std::string("second"), large}) {
+        for (const std::string& name : {std::string("//data/x.txt"), std::string("/data//x.txt")}) {
+            MakeFile("one", "first");
+            MakeFile("two", second);
+            const fs::path archive = m_temp / "dups.tkw";
+            fs::remove(archive);
+            {
+                CZipEx zip;
+                ASSERT_EQ(zip.CreateZip(archive), 1);
+                ASSERT_EQ(zip.AddFile(m_source / "one", "/data/x.txt"), 1);
+                ASSERT_EQ(zip.AddFile(m_source / "two", name), 1);
+            }
+            ASSERT_TRUE(m_engine.LoadBackupFile(archive));
+            RestoreUnder(m_temp / "out");
+            fs::remove_all(m_temp / "out");
+            fs::create_directories(m_temp / "out");
+            WriteProfileInt(profile::kActionToTakeWhenFileAlreadyExists, 1);
+            EXPECT_EQ(Restore({0, 1}), 0);
+            ExpectCounters(m_restored, 0, 1, 1, 0);
+            const std::string shown =
+                (m_temp / "out").native() + "/" + name.substr(name.find_first_not_of('/'));
+            ASSERT_EQ(LogLines().size(), 4u) << name;
+            EXPECT_EQ(LogLines()[2],
+                      " Skipped--File " + Q(shown) + "! The file already exists on the same path.");
+            EXPECT_EQ(test::ReadFileBytes(m_temp / "out" / "data" / "x.txt"), "first")
+                << second.size() << " " << name;
+        }
     }
-    ASSERT_TRUE(m_engine.LoadBackupFile(archive));
-    RestoreUnder(m_temp / "out");
-    fs::create_directories(m_temp / "out");
+}
+
+// Many small files, written ahead while the next ones are judged, among items judged in turn (one
+// that exists, a large one) and one whose name appears after it was judged: the lines and the
+// counters keep the order of the items, and the one that appeared is judged again at its turn.
+TEST_F(RestoreRun, FilesWrittenAheadKeepTheOrderAndAFileThatAppearsIsJudgedAgain) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "d" + std::to_string(i / 7) + "/f" + std::to_string(100 + i);
+        files.emplace_back(name, i == 20 ? std::string(2u << 20, 'L') : "file " + name);
+    }
+    const auto paths = BackUp(files);
+    const fs::path out = m_temp / "out";
+    RestoreUnder(out);
     WriteProfileInt(profile::kActionToTakeWhenFileAlreadyExists, 1);
-    EXPECT_EQ(Restore({0, 1}), 0);
-    ExpectCounters(m_restored, 0, 1, 1, 0);
-    const fs::path target = m_temp / "out" / "data" / "x.txt";
-    EXPECT_EQ(LogLines()[2],
-              " Skipped--File " + Q(target) + "! The file already exists on the same path.");
-    EXPECT_EQ(test::ReadFileBytes(target), "first");
+    const auto target = [&](int i) { return out / paths[i].relative_path(); };
+    fs::create_directories(target(33).parent_path());
+    test::WriteFileBytes(target(33), "mine, before");
+    // Item 45 appears once it is judged new, before it is written.
+    m_host.onCall = [&](const std::string& call) {
+        if (call == "Line Writting file " + target(45).native()) {
+            fs::create_directories(target(45).parent_path());
+            test::WriteFileBytes(target(45), "mine, meanwhile");
+        }
+    };
+    std::vector<int> all(files.size());
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(Restore(all), 0);
+    m_host.onCall = nullptr;
+
+    Lines expected = {" Restore started ..."};
+    for (int i = 0; i < static_cast<int>(files.size()); ++i) {
+        expected.push_back(i == 33 || i == 45 ? " Skipped--File " + Q(target(i)) +
+                                                    "! The file already exists on the same path."
+                                              : " Succeeded--File " + Q(target(i)));
+    }
+    expected.push_back(" Restore finished!");
+    const Lines lines = LogLines();
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i], expected[i]) << i;
+    }
+    ExpectCounters(m_restored, 0, 2, 58, 0);
+    EXPECT_EQ(test::ReadFileBytes(target(33)), "mine, before");
+    EXPECT_EQ(test::ReadFileBytes(target(45)), "mine, meanwhile");
+    EXPECT_EQ(test::ReadFileBytes(target(59)), files[59].second);
+    EXPECT_EQ(test::ReadFileBytes(target(20)), files[20].second);
 }
 
 TEST_F(RestoreRun, TheFreeSpaceTestKeeps150MebibytesAndLetsEqualityPass) {
