@@ -8,8 +8,6 @@ namespace tkw {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::uint64_t kBlock = 4096;
-
 // Whether `path` is `ancestor` or lies below it, component by component.
 bool IsWithin(const fs::path& path, const fs::path& ancestor) {
     auto component = path.begin();
@@ -89,7 +87,7 @@ void CRestoreAhead::Queue(Item item) {
         m_folder = folder;
     }
     m_names.insert(item.target.filename().native());
-    m_queuedBytes += (item.size + kBlock - 1) / kBlock * kBlock;
+    m_queuedBytes += SpaceTaken(item.size);
     m_queue.push_back(std::make_unique<Slot>(Slot{std::move(item)}));
     if (m_queue.size() - m_handedOver >= kBatch) {
         HandOver();
@@ -134,7 +132,7 @@ std::pair<CRestoreAhead::Item, CRestoreAhead::Outcome> CRestoreAhead::TakeOldest
     Item item = std::move(m_queue.front()->item);
     m_queue.pop_front();
     --m_handedOver;
-    m_queuedBytes -= (item.size + kBlock - 1) / kBlock * kBlock;
+    m_queuedBytes -= SpaceTaken(item.size);
     return {std::move(item), static_cast<Outcome>(outcome)};
 }
 

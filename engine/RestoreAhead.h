@@ -15,6 +15,12 @@
 
 namespace tkw {
 
+// The space a file of `size` bytes takes on the disk at least: whole blocks of 4 KiB.
+inline std::uint64_t SpaceTaken(std::uint64_t size) {
+    constexpr std::uint64_t kBlock = 4096;
+    return (size + kBlock - 1) / kBlock * kBlock;
+}
+
 // Small new files of a restore, written by worker threads while the engine thread judges the items
 // after them. No queued item's path is another's or lies below another's, so the order the workers
 // write them in changes nothing on the disk; what the user sees (the lines, the counters, any

@@ -68,11 +68,6 @@ bool IsPlainAbsoluteName(const std::string& name) {
 // Free bytes are asked once per folder and counted down by what is written there: asking the
 // system for every one of thousands of small files costs more than writing them.
 constexpr int kItemsPerFreeSpaceAnswer = 256;
-constexpr std::uint64_t kBlock = 4096;  // what a file takes at least, once it has data
-
-std::uint64_t SpaceTaken(std::uint64_t size) {
-    return (size + kBlock - 1) / kBlock * kBlock;
-}
 
 class CBackupRestoreManager::RestoreRun {
 public:
