@@ -83,7 +83,9 @@ test-sanitize: deps
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_TSAN=ON -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_WERROR=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target threaded_tests
-	cd $(TSAN_BUILD) && ctest -j $(JOBS) -L threads --output-on-failure --timeout 900
+	# The crash tests fork and kill writers while the test's own sync threads may run, which
+	# ThreadSanitizer's runtime does not survive (the child can hang); they run in the other builds.
+	cd $(TSAN_BUILD) && ctest -j $(JOBS) -L threads -E '^ZipExCrash[.]' --output-on-failure --timeout 900
 
 # The archive reader fed with libFuzzer's inputs for FUZZ_SECONDS, starting from valid archives.
 fuzz: deps
