@@ -18,6 +18,7 @@
 
 namespace tkw {
 
+class CTimedLines;
 struct BackupTurn;
 struct FileVerdict;
 
@@ -156,8 +157,7 @@ private:
     // Takes back the items written ahead, in order, each with its line (or judged again when it
     // could not be written); with `onlyWritten`, only as many as are done already.
     void SettleAhead(RestoreRun& run, bool onlyWritten = false);
-    void SettleOldestAhead(RestoreRun& run);
-    void LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item);
+    void LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item, CTimedLines& lines);
     void AbandonAhead(RestoreRun& run) noexcept;
     bool CanWriteInFolder(RestoreRun& run, const std::filesystem::path& folder);
     bool HasRoomFor(RestoreRun& run, const std::filesystem::path& folder, std::uint64_t size);

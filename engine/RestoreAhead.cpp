@@ -102,6 +102,14 @@ bool CRestoreAhead::OldestDone() const {
     return DoneLocked(*m_queue.front());
 }
 
+bool CRestoreAhead::OldestBatchDone() const {
+    if (m_handedOver < kBatch) {
+        return false;
+    }
+    const std::lock_guard lock(m_mutex);
+    return DoneLocked(*m_queue[kBatch - 1]) && DoneLocked(*m_queue.front());
+}
+
 void CRestoreAhead::MakeRoom() {
     WaitUntilDone(std::min(kBatch, m_queue.size()));
 }

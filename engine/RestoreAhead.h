@@ -61,6 +61,9 @@ public:
     void Queue(Item item);
     // Whether the oldest item is written (or failed) already.
     bool OldestDone() const;
+    // Whether a hand-over's worth of the oldest items is written (or failed) already: taken back
+    // together, their lines cost one append to the log.
+    bool OldestBatchDone() const;
     // The oldest item and what became of it, once its writing is over.
     std::pair<Item, Outcome> TakeOldest();
     // Takes every queued item back, in order, once all are written or failed.

@@ -325,7 +325,9 @@ bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::pat
     }
     run.ahead->Queue({index, target, folder, item->size});
     TakeSpace(run, target.parent_path(), item->size);
-    SettleAhead(run, true);  // the lines of the items written meanwhile go out now
+    if (run.ahead->OldestBatchDone()) {
+        SettleAhead(run, true);  // the lines of the items written meanwhile go out now
+    }
     return true;
 }
 
@@ -336,32 +338,33 @@ void CBackupRestoreManager::SettleAhead(RestoreRun& run, bool onlyWritten) {
     if (!onlyWritten) {
         run.ahead->HandOverRest();
     }
-    while (!run.ahead->Empty() && (!onlyWritten || run.ahead->OldestDone())) {
-        SettleOldestAhead(run);
-    }
-}
-
-// Only while nothing is being settled: an item judged again here writes in turn.
-void CBackupRestoreManager::SettleOldestAhead(RestoreRun& run) {
+    // Only while nothing is being settled: an item judged again here writes in turn.
     run.settling = true;
     const struct Reset {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{run.settling};
-    auto [item, outcome] = run.ahead->TakeOldest();
-    if (outcome == CRestoreAhead::Outcome::kWritten) {
-        LogWrittenAhead(run, item);
-    } else {
-        // Its name was taken meanwhile, or the write failed: judged again at its turn from the
-        // test for an existing file on, and written in turn, which also tells why it failed.
-        PlaceItem(run, item.index, item.target.native(), item.folder);
+    // The lines of the items taken back together are written together, before anything else.
+    CTimedLines lines;
+    while (!run.ahead->Empty() && (!onlyWritten || run.ahead->OldestDone())) {
+        auto [item, outcome] = run.ahead->TakeOldest();
+        if (outcome == CRestoreAhead::Outcome::kWritten) {
+            LogWrittenAhead(run, item, lines);
+        } else {
+            // Its name was taken meanwhile, or the write failed: judged again at its turn from
+            // the test for an existing file on, and written in turn, which also tells why it
+            // failed.
+            lines.Write();
+            PlaceItem(run, item.index, item.target.native(), item.folder);
+        }
     }
 }
 
-void CBackupRestoreManager::LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item) {
+void CBackupRestoreManager::LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item,
+                                            CTimedLines& lines) {
     NoteWritten(run, item.index, item.target);
     ++run.counters.succeeded;
-    WriteTimedLine(" Succeeded--File " + INTRE_GHILIMELE(item.target.native()));
+    lines.Add(" Succeeded--File " + INTRE_GHILIMELE(item.target.native()));
 }
 
 // After a cancel or a failure: the items judged before it are written, as they would have been in
@@ -372,12 +375,13 @@ void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
         return;
     }
     try {
+        CTimedLines lines;
         for (const auto& [item, outcome] : run.ahead->TakeAll()) {
             if (outcome == CRestoreAhead::Outcome::kWritten) {
-                LogWrittenAhead(run, item);
+                LogWrittenAhead(run, item, lines);
             } else if (outcome == CRestoreAhead::Outcome::kFailed) {
                 ++run.counters.failed;
-                WriteTimedLine(" Failed--File " + INTRE_GHILIMELE(item.target.native()));
+                lines.Add(" Failed--File " + INTRE_GHILIMELE(item.target.native()));
             }
         }
     } catch (...) {

@@ -110,12 +110,17 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Appends the converted message to the day's file. One write(2) per message hands the bytes to the
-// kernel, which is what survives a crash of the program; a sync to the disk per line would cost
-// two hundred times as much.
-void AppendToDayFile(std::string_view bytes) {
+// Appends converted messages to the day's file named `fileName`. One write(2) per call hands the
+// bytes to the kernel, which is what survives a crash of the program; a sync to the disk per line
+// would cost two hundred times as much. A failure is told once for each message it cost.
+void AppendToDayFile(const std::string& fileName, std::string_view bytes, std::size_t messages) {
     const std::filesystem::path folder = GetLogFolder();
-    const std::filesystem::path file = folder / LogFileName(Today());
+    const std::filesystem::path file = folder / fileName;
+    const auto report = [messages](const char* text, int error) {
+        for (std::size_t i = 0; i < messages; ++i) {
+            ReportError(text, error);
+        }
+    };
 
     std::lock_guard lock(g_fileMutex);
     int fd = OpenForAppending(file);
@@ -124,35 +129,55 @@ void AppendToDayFile(std::string_view bytes) {
         fd = OpenForAppending(file);
     }
     if (fd < 0) {
-        ReportError("Cannot open log file!", errno);
+        report("Cannot open log file!", errno);
         return;
     }
     if (!LockForAppending(fd)) {
         const int error = errno;
         ::close(fd);
-        ReportError("Cannot open log file!", error);
+        report("Cannot open log file!", error);
         return;
     }
     if (!WriteAll(fd, bytes)) {
-        ReportError("Cannot write log file", errno);
+        report("Cannot write log file", errno);
     }
     g_lastFile = file;
     // Closing is where a file system reports write-back it could not do.
     if (::close(fd) != 0) {
-        ReportError("Cannot flush log file", errno);
+        report("Cannot flush log file", errno);
     }
 }
 
 }  // namespace
 
 void CLogger::Write(std::string text) const {
-    ShowInOutputPane(text);
-    const bool createLogFile = GetProfileInt(profile::kCreateLogFile) != 0;
-    const std::string bytes = ToWindows1252(text);
-    if (!createLogFile) {
-        return;
+    Write(std::vector<std::string>{std::move(text)});
+}
+
+void CLogger::Write(const std::vector<std::string>& texts) const {
+    std::string fileName;  // of the messages gathered in `bytes`
+    std::string bytes;
+    std::size_t gathered = 0;
+    for (const std::string& text : texts) {
+        ShowInOutputPane(text);
+        const bool createLogFile = GetProfileInt(profile::kCreateLogFile) != 0;
+        const std::string converted = ToWindows1252(text);
+        if (!createLogFile) {
+            continue;
+        }
+        std::string day = LogFileName(Today());
+        if (gathered != 0 && day != fileName) {
+            AppendToDayFile(fileName, bytes, gathered);
+            bytes.clear();
+            gathered = 0;
+        }
+        fileName = std::move(day);
+        bytes += converted;
+        ++gathered;
     }
-    AppendToDayFile(bytes);
+    if (gathered != 0) {
+        AppendToDayFile(fileName, bytes, gathered);
+    }
 }
 
 namespace {
@@ -175,13 +200,41 @@ CLineCapture::~CLineCapture() {
 }
 
 void CLineCapture::Release(const std::vector<Line>& lines) {
-    for (const Line& line : lines) {
-        if (line.timed) {
-            WriteTimedLine(line.text);
-        } else {
-            WriteUntimedLine(line.text);
+    if (t_capture != nullptr) {
+        for (const Line& line : lines) {
+            CaptureLine(line.timed, line.text);
         }
+        return;
     }
+    std::vector<std::string> texts;
+    texts.reserve(lines.size());
+    for (const Line& line : lines) {
+        texts.push_back((line.timed ? GetTimeAsString() : std::string()) + line.text + "\r\n");
+    }
+    static const CLogger logger;
+    logger.Write(texts);
+}
+
+CTimedLines::~CTimedLines() {
+    try {
+        Write();
+    } catch (...) {
+        // A line that cannot be written changes nothing in the work it tells of.
+    }
+}
+
+void CTimedLines::Add(std::string_view text) {
+    if (!CaptureLine(true, text)) {
+        m_texts.push_back(GetTimeAsString() + std::string(text) + "\r\n");
+    }
+}
+
+void CTimedLines::Write() {
+    if (m_texts.empty()) {
+        return;
+    }
+    static const CLogger logger;
+    logger.Write(std::exchange(m_texts, {}));
 }
 
 void WriteTimedLine(std::string_view text) {

@@ -16,12 +16,16 @@ namespace tkw {
 // GetTimeAsString() + text starting with a blank + "\r\n"; the logger adds nothing to it.
 // Each call shows the message in the output pane (when a sink is installed) and, unless the user
 // switched the log file off, appends it to the day's log file in Windows-1252: the file is opened,
-// written, and closed again for every message, so a crash of the program loses no line.
+// written, and closed again for every call, so a crash of the program loses no line.
 // Any instance may be used from any thread; instances hold no state.
 class CLogger {
 public:
     virtual ~CLogger() = default;
     void Write(std::string text) const;
+    // Logs the messages in order, each as Write does (its own entry in the pane, the setting read
+    // for it, the day taken for it); those that go to one day's file are appended with one open
+    // and one write, so that work finished together costs one append.
+    void Write(const std::vector<std::string>& texts) const;
 };
 
 // Writes one line as every part of the program writes its lines: the current time, the text
@@ -29,6 +33,23 @@ public:
 void WriteTimedLine(std::string_view text);
 // A line without the time (separators, the information block of a loaded backup).
 void WriteUntimedLine(std::string_view text);
+
+// Lines written together: each is timed when it is added, and all are written in order by one
+// logging call when Write is called or the instance ends (a capture of the thread keeps each as
+// it is added).
+class CTimedLines {
+public:
+    CTimedLines() = default;
+    CTimedLines(const CTimedLines&) = delete;
+    CTimedLines& operator=(const CTimedLines&) = delete;
+    ~CTimedLines();
+
+    void Add(std::string_view text);
+    void Write();
+
+private:
+    std::vector<std::string> m_texts;
+};
 
 // While an instance lives, the lines its thread writes through WriteTimedLine and WriteUntimedLine
 // are kept in it instead of being written: work that runs ahead of its turn keeps its lines until

@@ -169,6 +169,75 @@ TEST_F(LoggerTest, AWriteThatFailsIsReportedAndTheCallReturns) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// Messages logged together are each what a call of their own would log: an entry in the pane, the
+// setting and the day read for each, the file opened once per day.
+TEST_F(LoggerTest, MessagesLoggedTogetherAreEachLoggedAsOnTheirOwn) {
+    int days = 0;  // the day is asked once for each message that goes to the file
+    SetLogEnvironment({m_logs, [&] {
+                           ++days;
+                           if (days == 2) {
+                               WriteProfileInt(profile::kCreateLogFile, 0);  // read for the next
+                           }
+                           return days <= 2 ? LocalDateTime{2011, 12, 31, 23, 59, 59}
+                                            : LocalDateTime{2012, 1, 1, 0, 0, 0};
+                       }});
+    const std::vector<std::string> messages = {"old\r\n", "year\r\n", "not in a file\r\n"};
+    m_logger.Write(messages);
+    WriteProfileInt(profile::kCreateLogFile, 1);
+    m_logger.Write(std::vector<std::string>{"new\r\nyear\r\n", "caf\xC3\xA9\r\n"});
+
+    EXPECT_EQ(m_pane,
+              (std::vector<std::string>{"old", "year", "not in a file", "newyear", "caf\xC3\xA9"}));
+    EXPECT_EQ(test::ReadFileBytes(DayFile("12-31-11 Tarnwick Log.txt")), "old\r\nyear\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("01-01-12 Tarnwick Log.txt")),
+              "new\r\nyear\r\ncaf\xE9\r\n");
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+}
+
+TEST_F(LoggerTest, EachMessageLoggedTogetherIntoALockedFileIsReported) {
+    fs::create_directory(m_logs);
+    const fs::path file = DayFile("03-07-11 Tarnwick Log.txt");
+    const int holder = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    m_logger.Write(std::vector<std::string>{"one\r\n", "two\r\n"});
+    ::close(holder);
+
+    ASSERT_EQ(m_reports.size(), 2u);
+    EXPECT_EQ(m_reports[1].message, "Cannot open log file!");
+    EXPECT_EQ(m_pane, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(test::ReadFileBytes(file), "");
+}
+
+// Lines added together are timed as they are added and written, in order, when the batch is
+// written or ends; under a capture they are kept like any other line.
+TEST_F(LoggerTest, TimedLinesAreWrittenTogetherInOrderOrCaptured) {
+    {
+        CTimedLines lines;
+        lines.Add(" first");
+        lines.Add(" second");
+        EXPECT_TRUE(m_pane.empty()) << "nothing is written before the batch is";
+        lines.Write();
+        lines.Add(" third");
+    }
+    ASSERT_EQ(m_pane.size(), 3u);
+    EXPECT_TRUE(m_pane[0].ends_with(" first") && m_pane[2].ends_with(" third"));
+    EXPECT_EQ(m_pane[0].size(), std::string("2011-03-07 10:00:00 first").size());
+
+    std::vector<CLineCapture::Line> kept;
+    {
+        CLineCapture capture;
+        CTimedLines lines;
+        lines.Add(" held");
+        lines.Write();
+        kept = capture.Take();
+    }
+    EXPECT_EQ(m_pane.size(), 3u);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(kept[0].timed);
+    EXPECT_EQ(kept[0].text, " held");
+}
+
 // "t<thread> line <n>" and CR LF, built by appending (GCC 12 at -O3 warns, wrongly, of an overlap
 // in the same text written as a sum).
 std::string ThreadLine(int thread, int line) {
