@@ -76,8 +76,10 @@ private:
 };
 
 bool ApplyOwner(int fd, const ItemInfo& item) {
-    // Only root can give a file away; for anyone else the file stays theirs.
-    return ::geteuid() != 0 || ::fchown(fd, item.uid, item.gid) == 0;
+    // Only root can give a file away; for anyone else the file stays theirs. The program never
+    // changes its user.
+    static const bool root = ::geteuid() == 0;
+    return !root || ::fchown(fd, item.uid, item.gid) == 0;
 }
 
 // Access time left alone, modification time the item's.
@@ -202,8 +204,12 @@ bool NameTaken(ExtractionState* state, const Placement& at, std::string& error) 
 
 bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at, std::string& error,
                ExtractionState* state) {
+    // A file that takes new names only finds a taken one when it is named; nothing is asked
+    // before.
+    const bool newFile =
+        state != nullptr && state->newNamesOnly && item.kind == ItemKind::RegularFile;
     struct stat existing {};
-    if (::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (!newFile && ::fstatat(at.folderFd, at.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (state != nullptr && state->newNamesOnly) {
             return NameTaken(state, at, error);
         }
@@ -239,10 +245,30 @@ UniqueFd OpenChosenFolder(const fs::path& folder, std::string& error) {
 
 }  // namespace
 
+namespace {
+
+// Clears the folder of left-over temporaries before the first write there; whether it is clear
+// (see ClearLeftOverTemporaries). A kept folder already cleared in this run is not asked again.
+bool ClearBeforeWriting(int folderFd, ExtractionState* state) {
+    return (state != nullptr && state->cleared && state->folders.ClearedInRun(folderFd)) ||
+           ClearLeftOverTemporaries(folderFd, ClearedOf(state));
+}
+
+void RememberClearAfterWriting(int folderFd, ExtractionState* state) {
+    if (state == nullptr || !state->cleared) {
+        RememberClear(folderFd, ClearedOf(state));
+    } else if (!state->folders.ClearedInRun(folderFd)) {
+        RememberClear(folderFd, ClearedOf(state));
+        state->folders.NoteClearedInRun(folderFd);
+    }
+}
+
+}  // namespace
+
 bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSource& source,
                       Staging staging, std::string& error, ExtractionState* state) {
     DeferredSyncs* syncs = state != nullptr ? &state->syncs : nullptr;
-    const bool clear = ClearLeftOverTemporaries(at.folderFd, ClearedOf(state));
+    const bool clear = ClearBeforeWriting(at.folderFd, state);
     StagedFile file(at.folderFd);
     if (!file.Open(staging)) {
         error = SystemText("cannot create a temporary file beside " + at.shown.native());
@@ -288,25 +314,75 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         }
     }
     if (clear) {
-        RememberClear(at.folderFd, ClearedOf(state));
+        RememberClearAfterWriting(at.folderFd, state);
     }
     return true;
 }
 
+bool FolderCache::StillAt(const Level& level) {
+    struct stat named {};
+    return ::stat(level.path.c_str(), &named) == 0 && level.device == named.st_dev &&
+           level.inode == named.st_ino;
+}
+
+bool FolderCache::Push(std::string name, fs::path path, UniqueFd fd) {
+    struct stat kept {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &kept) != 0) {
+        return false;
+    }
+    m_levels.push_back({std::move(name), std::move(path), std::move(fd), kept.st_dev, kept.st_ino});
+    return true;
+}
+
 int FolderCache::Find(const fs::path& path) const {
-    if (!m_fd.Valid() || path != m_path) {
+    if (m_levels.size() != 1 || m_levels[0].path != path || !StillAt(m_levels[0])) {
         return -1;
     }
-    struct stat kept {};
-    struct stat named {};
-    const bool same = ::fstat(m_fd.Get(), &kept) == 0 && ::stat(path.c_str(), &named) == 0 &&
-                      kept.st_dev == named.st_dev && kept.st_ino == named.st_ino;
-    return same ? m_fd.Get() : -1;
+    return m_levels[0].fd.Get();
 }
 
 void FolderCache::Keep(fs::path path, UniqueFd fd) {
-    m_path = std::move(path);
-    m_fd = std::move(fd);
+    m_levels.clear();
+    m_clearedInRun = false;
+    std::string name = path.native();
+    Push(std::move(name), std::move(path), std::move(fd));
+}
+
+int FolderCache::OpenBelow(const fs::path& base, const std::vector<std::string>& folders,
+                           const std::function<UniqueFd()>& openBase, std::string& error) {
+    std::size_t shared = 0;  // of the kept levels, those on the way to the folder
+    if (!m_levels.empty() && m_levels[0].name == base.native()) {
+        shared = 1;
+        while (shared < m_levels.size() && shared <= folders.size() &&
+               m_levels[shared].name == folders[shared - 1]) {
+            ++shared;
+        }
+    }
+    while (shared > 0 && !StillAt(m_levels[shared - 1])) {
+        --shared;
+    }
+    if (shared == m_levels.size() && shared == folders.size() + 1) {
+        return m_levels.back().fd.Get();
+    }
+    m_levels.resize(shared);
+    m_clearedInRun = false;
+    if (m_levels.empty() && !Push(base.native(), base, openBase())) {
+        m_levels.clear();
+        return -1;
+    }
+    for (std::size_t i = m_levels.size() - 1; i < folders.size(); ++i) {
+        const Level& above = m_levels.back();
+        fs::path path = above.path / folders[i];
+        UniqueFd fd = OpenOrCreateFolderIn(above.fd.Get(), folders[i], path, error);
+        if (!fd.Valid()) {
+            return -1;
+        }
+        if (!Push(folders[i], path, std::move(fd))) {
+            error = SystemText("cannot open the folder " + path.native());
+            return -1;
+        }
+    }
+    return m_levels.back().fd.Get();
 }
 
 namespace {
@@ -356,12 +432,10 @@ bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path
     for (const std::string& component : name->folders) {
         shown /= component;
     }
-    UniqueFd own;
-    const int itemFolder = CachedFolder(state ? &state->folders : nullptr, own, shown, [&] {
-        UniqueFd base = OpenChosenFolder(folder, error);
-        return base.Valid() ? OpenFoldersBelow(std::move(base), folder, name->folders, error)
-                            : UniqueFd();
-    });
+    FolderCache once;  // without a state, the folders live as long as this call
+    FolderCache& folders = state != nullptr ? state->folders : once;
+    const int itemFolder = folders.OpenBelow(
+        folder, name->folders, [&] { return OpenChosenFolder(folder, error); }, error);
     return itemFolder >= 0 &&
            PlaceItem(reader, item, {itemFolder, name->file, shown / name->file}, error, state);
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/archive/DeferredSyncs.h"
 #include "components/archive/Format.h"
@@ -14,17 +15,39 @@ namespace tkw::archive {
 
 // The folder the last item was written to, kept open for the next one: items restored in the order
 // of their names mostly share their folder, which is then opened once rather than once per item.
-// It is used only while its path still leads to it; a folder removed, moved or replaced since is
-// opened afresh, with every check.
+// Below a chosen folder the folders on the way to it are kept open too, so that the next folder is
+// opened from the deepest one the two share. A kept folder is used only while its path still leads
+// to it; a folder removed, moved or replaced since is opened afresh, with every check.
 class FolderCache {
 public:
-    // The open folder kept for `path`, or -1.
+    // The open folder kept for `path` (as Keep was given it), or -1.
     int Find(const std::filesystem::path& path) const;
     void Keep(std::filesystem::path path, UniqueFd fd);
+    // The folder `base`/`folders`, each of `folders` opened (or created) in the one before as
+    // OpenOrCreateFolderIn does, from the deepest folder of the way that is kept; `openBase` gives
+    // `base` when it is not kept. -1 with `error` set when a folder cannot be opened.
+    int OpenBelow(const std::filesystem::path& base, const std::vector<std::string>& folders,
+                  const std::function<UniqueFd()>& openBase, std::string& error);
+    // Whether `fd` is the kept folder and was found clear of left-over temporaries in this run
+    // (ClearedInRun): it is not asked again for each item written there.
+    bool ClearedInRun(int fd) const { return m_clearedInRun && IsDeepest(fd); }
+    void NoteClearedInRun(int fd) { m_clearedInRun = m_clearedInRun || IsDeepest(fd); }
 
 private:
-    std::filesystem::path m_path;
-    UniqueFd m_fd;
+    struct Level {
+        std::string name;  // the whole path for the first level
+        std::filesystem::path path;
+        UniqueFd fd;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+    static bool StillAt(const Level& level);
+    // Adds the level; false when its identity cannot be read.
+    bool Push(std::string name, std::filesystem::path path, UniqueFd fd);
+    bool IsDeepest(int fd) const { return !m_levels.empty() && m_levels.back().fd.Get() == fd; }
+
+    std::vector<Level> m_levels;  // each one below the one before
+    bool m_clearedInRun = false;
 };
 
 // What a run of extractions keeps from one item to the next: the last folder written to, and the

@@ -25,30 +25,6 @@ void ForEachComponent(std::string_view name, Visit&& visit) {
     }
 }
 
-// Opens the folder `name` in `at`, creating it when it is missing. O_NOFOLLOW with O_DIRECTORY
-// refuses a link whatever it points to; mkdirat never follows one either.
-UniqueFd OpenOrCreateFolder(int at, const std::string& name, const std::filesystem::path& shown,
-                            std::string& error) {
-    if (::mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot create the folder " + shown.native() + ": " + std::strerror(errno);
-        return UniqueFd();
-    }
-    UniqueFd fd(::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
-    if (fd.Valid() && ::fstat(fd.Get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return fd;
-    }
-    if (!fd.Valid() && errno != ENOTDIR && errno != ELOOP) {
-        error = "cannot open the folder " + shown.native() + ": " + std::strerror(errno);
-    } else if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-               S_ISLNK(info.st_mode)) {
-        error = shown.native() + " is a symbolic link: nothing is restored through it";
-    } else {
-        error = shown.native() + " is not a folder";
-    }
-    return UniqueFd();
-}
-
 }  // namespace
 
 bool IsNameSafeUnderFolder(std::string_view name) {
@@ -76,18 +52,34 @@ std::optional<NameBelowFolder> SplitNameBelowFolder(std::string_view name) {
     return split;
 }
 
-UniqueFd OpenFoldersBelow(UniqueFd base, const std::filesystem::path& basePath,
-                          const std::vector<std::string>& folders, std::string& error) {
-    std::filesystem::path shown = basePath;
-    UniqueFd current = std::move(base);
-    for (const std::string& folder : folders) {
-        shown /= folder;
-        current = OpenOrCreateFolder(current.Get(), folder, shown, error);
-        if (!current.Valid()) {
-            break;
+// O_NOFOLLOW with O_DIRECTORY refuses a link whatever it points to; mkdirat never follows one
+// either. Most folders exist already: they are opened first and made only when missing.
+UniqueFd OpenOrCreateFolderIn(int at, const std::string& name, const std::filesystem::path& shown,
+                              std::string& error) {
+    const auto open = [&] {
+        return UniqueFd(::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    };
+    UniqueFd fd = open();
+    if (!fd.Valid() && errno == ENOENT) {
+        if (::mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "cannot create the folder " + shown.native() + ": " + std::strerror(errno);
+            return UniqueFd();
         }
+        fd = open();
     }
-    return current;
+    struct stat info {};
+    if (fd.Valid() && ::fstat(fd.Get(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return fd;
+    }
+    if (!fd.Valid() && errno != ENOTDIR && errno != ELOOP) {
+        error = "cannot open the folder " + shown.native() + ": " + std::strerror(errno);
+    } else if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISLNK(info.st_mode)) {
+        error = shown.native() + " is a symbolic link: nothing is restored through it";
+    } else {
+        error = shown.native() + " is not a folder";
+    }
+    return UniqueFd();
 }
 
 }  // namespace tkw::archive

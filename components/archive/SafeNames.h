@@ -24,12 +24,12 @@ struct NameBelowFolder {
 // Nothing when the name is not safe (IsNameSafeUnderFolder); empty components are dropped.
 std::optional<NameBelowFolder> SplitNameBelowFolder(std::string_view name);
 
-// Opens `folders` one below the other under the open folder `base` (shown as `basePath` in
-// messages), creating those that are missing. Each one is created and opened relative to the one
-// before and never through a symbolic link, so nothing can be created or opened outside `base`:
-// a component that is a link (even to a folder inside `base`) or not a folder fails with `error`
-// set. The last folder, usable as the base of the *at calls.
-UniqueFd OpenFoldersBelow(UniqueFd base, const std::filesystem::path& basePath,
-                          const std::vector<std::string>& folders, std::string& error);
+// Opens the folder `name` in the open folder `at` (shown as `shown` in messages), creating it when
+// it is missing, never through a symbolic link: opened one below the other from a base, folders
+// can be neither created nor opened outside that base. A component that is a link (even to a
+// folder inside the base) or not a folder fails with `error` set. The folder, usable as the base
+// of the *at calls.
+UniqueFd OpenOrCreateFolderIn(int at, const std::string& name, const std::filesystem::path& shown,
+                              std::string& error);
 
 }  // namespace tkw::archive

@@ -115,20 +115,26 @@ TEST_F(ZipExBelowFolder, ALinkToAFolderOutsideCarriesNoLaterItemOutside) {
     }
 }
 
-// The folder of the last item is kept open for the next; a folder moved away, or swapped for a link
-// to a folder outside, between two items is opened afresh and refused, never written through.
+// The folder of the last item, and the folders on the way to it, are kept open for the next; a
+// folder moved away, or swapped for a link to a folder outside, between two items is opened afresh
+// and refused, never written through: whether the next item goes into that folder or below it.
 TEST_F(ZipExBelowFolder, AKeptFolderIsNotUsedOnceItsPathLeadsElsewhere) {
     const fs::path archive = m_temp / "kept.tkw";
-    MakeArchive(archive, {{"/d/a", {}}, {"/d/b", {}}, {"/d/c", {}}});
+    MakeArchive(archive, {{"/d/a", {}}, {"/d/b", {}}, {"/d/x/b", {}}});
     const struct {
         const char* description;
         bool moveAway;  // else: the folder is swapped for a link to one outside
-    } cases[] = {{"moved away", true}, {"swapped for a link", false}};
+        int next;       // the item written after the folder changed
+    } cases[] = {{"moved away", true, 1},
+                 {"swapped for a link", false, 1},
+                 {"moved away, next below it", true, 2},
+                 {"swapped for a link, next below it", false, 2}};
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.description);
         const fs::path restore = m_temp / ("kept-restore" + std::to_string(n));
         const fs::path moved = m_elsewhere / ("moved" + std::to_string(n++));
+        const std::string below = c.next == 1 ? "b" : "x/b";
         CZipEx zip;
         ASSERT_EQ(zip.Open(archive), 1);
         ASSERT_EQ(zip.GetItemFileUnder(0, restore), 1);
@@ -136,13 +142,13 @@ TEST_F(ZipExBelowFolder, AKeptFolderIsNotUsedOnceItsPathLeadsElsewhere) {
         if (!c.moveAway) {
             fs::create_symlink(m_elsewhere, restore / "d");
         }
-        const bool written = zip.GetItemFileUnder(1, restore) == 1;
-        EXPECT_FALSE(fs::exists(moved / "b")) << "written into the folder moved away";
-        EXPECT_FALSE(fs::exists(m_elsewhere / "b")) << "written through the link";
+        const bool written = zip.GetItemFileUnder(c.next, restore) == 1;
+        EXPECT_FALSE(fs::exists(moved / below)) << "written into the folder moved away";
+        EXPECT_FALSE(fs::exists(m_elsewhere / below)) << "written through the link";
         if (c.moveAway) {
             // Made anew where the name says.
             EXPECT_TRUE(written);
-            EXPECT_EQ(ReadFileBytes(restore / "d/b"), ContentsOf("/d/b"));
+            EXPECT_EQ(ReadFileBytes(restore / "d" / below), ContentsOf("/d/" + below));
         } else {
             EXPECT_FALSE(written);
         }
