@@ -137,7 +137,7 @@ private:
     class RestoreRun;
     void RestoreItem(RestoreRun& run, int index);
     void PlaceItem(RestoreRun& run, int index, const std::string& targetText,
-                   const std::string& folder);
+                   const std::string& folder, bool folderWasMissing = false);
     // Where an item goes: nothing when the user passed it over at the missing-folder message.
     std::optional<std::string> RestoreTarget(RestoreRun& run, int index, std::string& folder);
     bool WriteItem(RestoreRun& run, int index, const std::filesystem::path& target,
@@ -151,6 +151,8 @@ private:
     // Keeps the folder sets of a written item.
     void NoteWritten(RestoreRun& run, int index, const std::filesystem::path& target);
     void StartWritingAhead(RestoreRun& run) noexcept;
+    // Whether the item is a small file the threads that write ahead may take now.
+    bool CanQueueAhead(const RestoreRun& run, int index, const std::string& folder) const;
     // Hands a small new file to the threads that write ahead; false when it is written in turn.
     bool QueueAhead(RestoreRun& run, int index, const std::filesystem::path& target,
                     const std::string& folder);

@@ -90,9 +90,11 @@ public:
     // written at its turn.
     std::unique_ptr<CRestoreAhead> ahead;
     bool settling = false;  // taking back what was written ahead: nothing more is queued
-    // Whether the last folder checked can be written in; items come folder by folder.
+    // Whether the last folder checked can be written in, and whether it was missing then; items
+    // come folder by folder.
     fs::path checkedFolder;
     bool checkedWritable = false;
+    bool checkedMissing = false;
     // The free bytes of the folder last asked, less what was written there since.
     fs::path spaceFolder;
     double spaceLeft = 0;
@@ -305,20 +307,24 @@ void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::pa
     }
 }
 
-bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::path& target,
-                                       const std::string& folder) {
+bool CBackupRestoreManager::CanQueueAhead(const RestoreRun& run, int index,
+                                          const std::string& folder) const {
     if (!run.ahead || run.settling) {
         return false;
     }
     const archive::ItemInfo* item = m_archive->GetItemInfo(index);
     const bool plainName = folder.empty() ? IsPlainAbsoluteName(item->name)
                                           : CZipEx::IsNameSafeUnderFolder(item->name);
-    if (!archive::NeedsFileSystemSync(*item) || !plainName) {
+    return archive::NeedsFileSystemSync(*item) && plainName;
+}
+
+// The item's path meets no queued one: RestoreItem settled the queue before its checks otherwise.
+bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::path& target,
+                                       const std::string& folder) {
+    if (!CanQueueAhead(run, index, folder)) {
         return false;
     }
-    if (!run.ahead->Fits(target)) {
-        SettleAhead(run);
-    }
+    const archive::ItemInfo* item = m_archive->GetItemInfo(index);
     if (run.ahead->Full()) {
         run.ahead->MakeRoom();
         SettleAhead(run, true);
@@ -393,6 +399,8 @@ void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
 bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, const fs::path& folder) {
     if (folder != run.checkedFolder || run.checkedFolder.empty()) {
         run.checkedWritable = CanWriteIn(folder);
+        struct stat status {};
+        run.checkedMissing = ::stat(folder.c_str(), &status) != 0 && errno == ENOENT;
         run.checkedFolder = folder;
     }
     return run.checkedWritable;
@@ -464,19 +472,23 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         ++counters.leftOut;
         return;
     }
-    PlaceItem(run, index, *targetText, folder);
+    PlaceItem(run, index, *targetText, folder, run.checkedMissing);
 }
 
 // The rest of an item's judgement, from the test for an existing file on: also where an item
 // written ahead that could not be written is judged again, with the target it was given.
 void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::string& targetText,
-                                      const std::string& folder) {
+                                      const std::string& folder, bool folderWasMissing) {
     RestoreCounters& counters = run.counters;
     const bool underFolder = !folder.empty();
     const fs::path target = targetText;
     const std::string quoted = INTRE_GHILIMELE(targetText);
+    // In a folder that was missing when the run came to it only this run's items can be found,
+    // and a file written ahead finds a taken name itself, to be judged again from here: such a
+    // file is not looked for first.
+    const bool surelyNew = folderWasMissing && CanQueueAhead(run, index, folder);
     struct stat status {};
-    if (::lstat(target.c_str(), &status) == 0) {
+    if (!surelyNew && ::lstat(target.c_str(), &status) == 0) {
         SettleAhead(run);
         switch (run.options.ExistingFilePolicy()) {
             case IRestoreOptions::kOverwrite:
