@@ -19,8 +19,10 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_STATE_HOME="$w
 mkdir -p "$HOME"
 "$cli" settings set Preferences CreateLogFile 1 > /dev/null
 
-# Runs a command and prints "seconds peak-KiB".
+# Runs a command and prints "seconds peak-KiB". What the run before left for the disk to write is
+# written first, so that no run pays for another's.
 measure() {
+    sync
     /usr/bin/time -f '%e %M' -o "$work/run.time" "$@" > /dev/null 2> "$work/run.err" || {
         cat "$work/run.err" >&2
         return 1

@@ -21,9 +21,8 @@ bool SyncFolder(const std::filesystem::path& folder) {
     return fd.Valid() && ::fsync(fd.Get()) == 0;
 }
 
-bool SyncFileSystem(const std::filesystem::path& folder) {
-    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.Valid() && ::syncfs(fd.Get()) == 0;
+bool SyncFileSystem(int fd, const std::filesystem::path& /*folder*/) {
+    return ::syncfs(fd) == 0;
 }
 
 }  // namespace
@@ -48,8 +47,8 @@ void CBackupRestoreManager::SetFolderSync(FolderSync sync) {
     m_syncFolder = sync ? std::move(sync) : FolderSync(SyncFolder);
 }
 
-void CBackupRestoreManager::SetFileSystemSync(FolderSync sync) {
-    m_syncFileSystem = sync ? std::move(sync) : FolderSync(SyncFileSystem);
+void CBackupRestoreManager::SetFileSystemSync(FileSystemSync sync) {
+    m_syncFileSystem = sync ? std::move(sync) : FileSystemSync(SyncFileSystem);
 }
 
 }  // namespace tkw

@@ -76,9 +76,11 @@ public:
     void SetFreeSpaceQuery(FreeSpaceQuery query);
     // Replaces how a restore syncs the folders it wrote to (tests watch or fail it).
     void SetFolderSync(FolderSync sync);
-    // Replaces how a restore puts the data of the new files on the disk: one sync of the whole
-    // file system that holds the folder (tests watch or fail it).
-    void SetFileSystemSync(FolderSync sync);
+    // Puts a whole file system on the disk through `fd`, a folder on it opened before the run
+    // wrote there; false, with errno set, when it cannot.
+    using FileSystemSync = std::function<bool(int fd, const std::filesystem::path& folder)>;
+    // Replaces how a restore puts the data of the new files on the disk (tests watch or fail it).
+    void SetFileSystemSync(FileSystemSync sync);
 
     // Adds the selection to a new backup file (base path + ".tkw") or, when `append` is set and a
     // backup is open, to the open one.
@@ -172,7 +174,7 @@ private:
     CBackupFilters m_filters;
     FreeSpaceQuery m_freeSpace;
     FolderSync m_syncFolder;
-    FolderSync m_syncFileSystem;
+    FileSystemSync m_syncFileSystem;
     std::string m_lastError;
 };
 

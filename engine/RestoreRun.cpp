@@ -17,6 +17,7 @@
 #include "engine/Abandon.h"
 #include "engine/BackupRestoreManager.h"
 #include "engine/ExclusiveOpen.h"
+#include "engine/FileSystemSyncs.h"
 #include "engine/OperationEdge.h"
 #include "engine/RestoreAhead.h"
 #include "shell/logger/Logger.h"
@@ -28,11 +29,14 @@ namespace {
 constexpr auto kFolderMessageWait = std::chrono::milliseconds(5000);
 constexpr auto kFirstFileExistsWait = std::chrono::milliseconds(4000);
 
-// Whether files can be made in a folder: its volume is mounted for writing and the folder (or,
-// when it does not exist yet, its nearest existing ancestor) lets us create entries.
-bool CanWriteIn(const fs::path& folder) {
-    const fs::path existing = NearestExistingAncestor(folder);
+// Whether files can be made in a folder, given the folder (or, when it does not exist yet, its
+// nearest existing ancestor): its volume is mounted for writing and it lets us create entries.
+bool CanWriteInExisting(const fs::path& existing) {
     return VolumeIsReadOnly(existing) == false && ::access(existing.c_str(), W_OK) == 0;
+}
+
+bool CanWriteIn(const fs::path& folder) {
+    return CanWriteInExisting(NearestExistingAncestor(folder));
 }
 
 // Whether deleting the file at `path` would succeed, without deleting it: the old file stays
@@ -69,10 +73,17 @@ bool IsPlainAbsoluteName(const std::string& name) {
 // system for every one of thousands of small files costs more than writing them.
 constexpr int kItemsPerFreeSpaceAnswer = 256;
 
+// New small files wait for the sync of their file system; it is started on the side each time this
+// much of their data waits, so that the disk writes while the run works.
+constexpr std::uint64_t kBytesBetweenFileSystemSyncs = 64u << 20;
+
 class CBackupRestoreManager::RestoreRun {
 public:
-    RestoreRun(RestoreCounters& counters, const IRestoreOptions& options)
-        : counters(counters), options(options) {}
+    RestoreRun(RestoreCounters& counters, const IRestoreOptions& options,
+               const CFileSystemSyncs::Sync& syncFileSystem)
+        : counters(counters),
+          options(options),
+          fileSystems(syncFileSystem, kBytesBetweenFileSystemSyncs) {}
 
     RestoreCounters& counters;
     const IRestoreOptions& options;
@@ -82,8 +93,9 @@ public:
     // Those that received a new small file left to the sync of its file system
     // (NeedsFileSystemSync); large new files are synced by the archive (SyncExtracted).
     std::set<fs::path> foldersToSync;
-    fs::path lastFolderWritten;  // the last entered in foldersWritten
-    fs::path lastFolderToSync;   // the last entered in foldersToSync for that folder
+    fs::path lastFolderWritten;    // the last entered in foldersWritten
+    fs::path lastFolderToSync;     // the last entered in foldersToSync for that folder
+    CFileSystemSyncs fileSystems;  // of the folders written to, for the sync of new small files
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
     // Small new files written on other threads ahead of their turn; null when every item is
@@ -130,7 +142,7 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         return kFailed;
     }
     bool progressOpen = false;
-    RestoreRun run(counters, options);
+    RestoreRun run(counters, options, m_syncFileSystem);
     try {
         WriteTimedLine(" Restore started ...");
         run.newestCopy = NewestCopies(*m_archive, indexes);
@@ -199,7 +211,7 @@ bool CBackupRestoreManager::SyncFoldersWritten(RestoreRun& run) {
         if (::stat(folder.c_str(), &status) != 0 || !fileSystems.insert(status.st_dev).second) {
             continue;
         }
-        if (!m_syncFileSystem(folder)) {
+        if (!run.fileSystems.SyncNow(folder, status.st_dev)) {
             m_lastError = "cannot flush the files written below " + folder.native() + ": " +
                           SystemErrorText(errno);
             WriteTimedLine(" Restore failed: " + m_lastError + "!");
@@ -300,11 +312,15 @@ void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::pa
         run.lastFolderWritten = folderWritten;
         run.lastFolderToSync.clear();
     }
-    if (archive::NeedsFileSystemSync(*m_archive->GetItemInfo(index)) &&
-        folderWritten != run.lastFolderToSync) {
+    const archive::ItemInfo& item = *m_archive->GetItemInfo(index);
+    if (!archive::NeedsFileSystemSync(item)) {
+        return;
+    }
+    if (folderWritten != run.lastFolderToSync) {
         run.foldersToSync.insert(folderWritten);
         run.lastFolderToSync = folderWritten;
     }
+    run.fileSystems.Wrote(item.size);
 }
 
 bool CBackupRestoreManager::CanQueueAhead(const RestoreRun& run, int index,
@@ -398,7 +414,11 @@ void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
 
 bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, const fs::path& folder) {
     if (folder != run.checkedFolder || run.checkedFolder.empty()) {
-        run.checkedWritable = CanWriteIn(folder);
+        const fs::path existing = NearestExistingAncestor(folder);
+        run.checkedWritable = CanWriteInExisting(existing);
+        if (run.checkedWritable) {
+            run.fileSystems.Open(existing);  // before anything is written there
+        }
         struct stat status {};
         run.checkedMissing = ::stat(folder.c_str(), &status) != 0 && errno == ENOENT;
         run.checkedFolder = folder;

@@ -71,7 +71,7 @@ protected:
             m_synced.insert(folder);
             return m_syncWorks;
         });
-        m_engine.SetFileSystemSync([this](const fs::path& folder) {
+        m_engine.SetFileSystemSync([this](int, const fs::path& folder) {
             m_fileSystemsSynced.push_back(folder);
             return m_fileSystemSyncWorks;
         });
