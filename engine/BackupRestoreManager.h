@@ -151,22 +151,22 @@ private:
                                bool underFolder, const std::string& folder);
     bool SyncFoldersWritten(RestoreRun& run);
     // Keeps the folder sets of a written item.
-    void NoteWritten(RestoreRun& run, int index, const std::filesystem::path& target);
+    void NoteWritten(RestoreRun& run, int index, const std::string& target);
     void StartWritingAhead(RestoreRun& run) noexcept;
     // Whether the item is a small file the threads that write ahead may take now.
     bool CanQueueAhead(const RestoreRun& run, int index, const std::string& folder) const;
     // Hands a small new file to the threads that write ahead; false when it is written in turn.
-    bool QueueAhead(RestoreRun& run, int index, const std::filesystem::path& target,
+    bool QueueAhead(RestoreRun& run, int index, const std::string& target,
                     const std::string& folder);
     // Takes back the items written ahead, in order, each with its line (or judged again when it
     // could not be written); with `onlyWritten`, only as many as are done already.
     void SettleAhead(RestoreRun& run, bool onlyWritten = false);
     void LogWrittenAhead(RestoreRun& run, const CRestoreAhead::Item& item, CTimedLines& lines);
     void AbandonAhead(RestoreRun& run) noexcept;
-    bool CanWriteInFolder(RestoreRun& run, const std::filesystem::path& folder);
-    bool HasRoomFor(RestoreRun& run, const std::filesystem::path& folder, std::uint64_t size);
+    bool CanWriteInFolder(RestoreRun& run, std::string_view folder);
+    bool HasRoomFor(RestoreRun& run, std::string_view folder, std::uint64_t size);
     // Counts the bytes of a file written into the folder off its free bytes.
-    void TakeSpace(RestoreRun& run, const std::filesystem::path& folder, std::uint64_t size);
+    void TakeSpace(RestoreRun& run, std::string_view folder, std::uint64_t size);
     void LogLoadedInformation(CZipEx& archive);
 
     IEngineHost* m_host;

@@ -5,37 +5,60 @@
 #include <utility>
 
 namespace tkw {
-namespace fs = std::filesystem;
 namespace {
 
-// Whether `path` is `ancestor` or lies below it, component by component.
-bool IsWithin(const fs::path& path, const fs::path& ancestor) {
-    auto component = path.begin();
-    for (const fs::path& part : ancestor) {
-        if (component == path.end() || *component != part) {
-            return false;
+// The path with each run of separators made one and none at the end: two texts name the same
+// path, component by component, when their keys are equal. (Targets hold no "." or ".."
+// components but those of the chosen folder, which every target of a run shares.)
+std::string PathKey(std::string_view path) {
+    std::string key;
+    key.reserve(path.size());
+    for (const char c : path) {
+        if (c != '/' || key.empty() || key.back() != '/') {
+            key.push_back(c);
         }
-        ++component;
     }
-    return true;
+    if (key.size() > 1 && key.back() == '/') {
+        key.pop_back();
+    }
+    return key;
 }
 
-// The first component of `path` below `folder`, when it lies strictly below it.
-std::optional<std::string> FirstComponentBelow(const fs::path& path, const fs::path& folder) {
-    auto component = path.begin();
-    for (const fs::path& part : folder) {
-        if (component == path.end() || *component != part) {
-            return std::nullopt;
-        }
-        ++component;
+// Whether the key `path` is the key `ancestor` or lies below it.
+bool IsWithin(std::string_view path, std::string_view ancestor) {
+    if (!path.starts_with(ancestor)) {
+        return false;
     }
-    if (component == path.end()) {
+    return path.size() == ancestor.size() || ancestor == "/" || path[ancestor.size()] == '/';
+}
+
+// The first component of the key `path` below the key `folder`, when it lies strictly below it.
+std::optional<std::string_view> FirstComponentBelow(std::string_view path,
+                                                    std::string_view folder) {
+    if (path.size() == folder.size() || !IsWithin(path, folder)) {
         return std::nullopt;
     }
-    return component->native();
+    std::string_view rest = path.substr(folder == "/" ? 1 : folder.size() + 1);
+    return rest.substr(0, rest.find('/'));
+}
+
+std::string_view NameOf(std::string_view key) {
+    return key.substr(key.rfind('/') + 1);
 }
 
 }  // namespace
+
+std::string_view FolderOf(std::string_view target) {
+    const std::size_t last = target.rfind('/');
+    if (last == std::string_view::npos) {
+        return {};
+    }
+    std::string_view folder = target.substr(0, last);
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.remove_suffix(1);
+    }
+    return folder.empty() ? target.substr(0, 1) : folder;
+}
 
 CRestoreAhead::CRestoreAhead(const CZipEx& archive, unsigned threads)
     : m_writers(archive.NewItemWriters(threads)) {
@@ -52,18 +75,18 @@ CRestoreAhead::~CRestoreAhead() {
     m_done.wait(lock, [this] { return m_running == 0; });
 }
 
-bool CRestoreAhead::Fits(const fs::path& target) const {
+bool CRestoreAhead::Fits(const std::string& target) const {
     if (m_queue.empty()) {
         return true;
     }
-    const fs::path folder = target.parent_path();
+    const std::string key = PathKey(target);
+    const std::string_view folder = FolderOf(key);
     if (folder == m_folder) {
-        const fs::path name = target.filename();
-        return m_names.count(name.native()) == 0 && m_namesAbove.count(name.native()) == 0;
+        const std::string name(NameOf(key));
+        return m_names.count(name) == 0 && m_namesAbove.count(name) == 0;
     }
     for (const auto& slot : m_queue) {
-        const fs::path& queued = slot->item.target;
-        if (IsWithin(folder, queued) || IsWithin(queued, target)) {
+        if (IsWithin(folder, slot->key) || IsWithin(slot->key, key)) {
             return false;
         }
     }
@@ -71,24 +94,25 @@ bool CRestoreAhead::Fits(const fs::path& target) const {
 }
 
 void CRestoreAhead::Queue(Item item) {
-    const fs::path folder = item.target.parent_path();
+    std::string key = PathKey(item.target);
+    const std::string_view folder = FolderOf(key);
     if (m_queue.empty() || folder != m_folder) {
         // Items queued in this folder before the queue moved on keep their names here.
         m_names.clear();
         m_namesAbove.clear();
         for (const auto& slot : m_queue) {
-            const fs::path queuedFolder = slot->item.target.parent_path();
+            const std::string_view queuedFolder = FolderOf(slot->key);
             if (queuedFolder == folder) {
-                m_names.insert(slot->item.target.filename().native());
+                m_names.emplace(NameOf(slot->key));
             } else if (auto name = FirstComponentBelow(queuedFolder, folder)) {
-                m_namesAbove.insert(std::move(*name));
+                m_namesAbove.emplace(*name);
             }
         }
         m_folder = folder;
     }
-    m_names.insert(item.target.filename().native());
+    m_names.emplace(NameOf(key));
     m_queuedBytes += SpaceTaken(item.size);
-    m_queue.push_back(std::make_unique<Slot>(Slot{std::move(item)}));
+    m_queue.push_back(std::make_unique<Slot>(Slot{std::move(item), std::move(key)}));
     if (m_queue.size() - m_handedOver >= kBatch) {
         HandOver();
     }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -14,6 +15,11 @@
 #include "components/utils/WorkerPool.h"
 
 namespace tkw {
+
+// The folder part of a target path: what comes before its last separator, without trailing
+// separators ("/" for a name at the root). Items come folder by folder, and comparing this text
+// costs far less than taking paths apart.
+std::string_view FolderOf(std::string_view target);
 
 // The space a file of `size` bytes takes on the disk at least: whole blocks of 4 KiB.
 inline std::uint64_t SpaceTaken(std::uint64_t size) {
@@ -30,7 +36,7 @@ class CRestoreAhead {
 public:
     struct Item {
         int index = 0;
-        std::filesystem::path target;
+        std::string target;
         std::string folder;  // the chosen folder for a restore below one, else empty
         std::uint64_t size = 0;
     };
@@ -49,7 +55,7 @@ public:
     std::uint64_t QueuedBytes() const { return m_queuedBytes; }
     // Whether the item may join the queue: its path is no queued item's, does not lie below one,
     // and no queued item lies below it.
-    bool Fits(const std::filesystem::path& target) const;
+    bool Fits(const std::string& target) const;
     // Whether the engine thread must take the oldest back before it queues another: it runs no
     // further ahead of the lines than this, and a cancel stops it this near.
     bool Full() const { return m_queue.size() >= kMaxQueued; }
@@ -72,6 +78,7 @@ public:
 private:
     struct Slot {
         Item item;
+        std::string key;         // the target with single separators (PathKey)
         int outcome = kPending;  // guarded by m_mutex
     };
     static constexpr int kPending = -1;
@@ -93,7 +100,7 @@ private:
     std::size_t m_handedOver = 0;  // of m_queue, from the front, given to the pool
     // Items come folder by folder: an item of the folder last queued to is tested against the
     // names queued there and the names there that queued items lie below, not item by item.
-    std::filesystem::path m_folder;
+    std::string m_folder;  // as a key
     std::unordered_set<std::string> m_names;
     std::unordered_set<std::string> m_namesAbove;
     std::uint64_t m_queuedBytes = 0;

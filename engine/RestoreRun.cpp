@@ -93,9 +93,11 @@ public:
     // Those that received a new small file left to the sync of its file system
     // (NeedsFileSystemSync); large new files are synced by the archive (SyncExtracted).
     std::set<fs::path> foldersToSync;
-    fs::path lastFolderWritten;    // the last entered in foldersWritten
-    fs::path lastFolderToSync;     // the last entered in foldersToSync for that folder
-    CFileSystemSyncs fileSystems;  // of the folders written to, for the sync of new small files
+    // Items come folder by folder: a folder is looked up in the sets once, not per item, and
+    // folders are compared as the text of their targets (FolderOf).
+    std::string lastFolderWritten;  // the last entered in foldersWritten
+    std::string lastFolderToSync;   // the last entered in foldersToSync for that folder
+    CFileSystemSyncs fileSystems;   // of the folders written to, for the sync of new small files
     // For names asked for more than once: the newest copy asked for, the one that is restored.
     std::unordered_map<std::string, int> newestCopy;
     // Small new files written on other threads ahead of their turn; null when every item is
@@ -104,11 +106,11 @@ public:
     bool settling = false;  // taking back what was written ahead: nothing more is queued
     // Whether the last folder checked can be written in, and whether it was missing then; items
     // come folder by folder.
-    fs::path checkedFolder;
+    std::string checkedFolder;
     bool checkedWritable = false;
     bool checkedMissing = false;
     // The free bytes of the folder last asked, less what was written there since.
-    fs::path spaceFolder;
+    std::string spaceFolder;
     double spaceLeft = 0;
     int spaceAnswerUses = 0;
 };
@@ -286,8 +288,8 @@ bool CBackupRestoreManager::WriteItem(RestoreRun& run, int index, const fs::path
                                      : IsPlainAbsoluteName(m_archive->GetItemFileName(index)) &&
                                            m_archive->GetItemFile(index, target) != 0;
     if (written) {
-        NoteWritten(run, index, target);
-        TakeSpace(run, target.parent_path(), m_archive->GetItemFileSize(index));
+        NoteWritten(run, index, target.native());
+        TakeSpace(run, FolderOf(target.native()), m_archive->GetItemFileSize(index));
     }
     return written;
 }
@@ -304,11 +306,10 @@ void CBackupRestoreManager::StartWritingAhead(RestoreRun& run) noexcept {
     }
 }
 
-void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::path& target) {
-    // Items come folder by folder: a folder is looked up in the sets once, not per item.
-    const fs::path folderWritten = target.parent_path();
+void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const std::string& target) {
+    const std::string_view folderWritten = FolderOf(target);
     if (folderWritten != run.lastFolderWritten) {
-        run.foldersWritten.insert(folderWritten);
+        run.foldersWritten.emplace(folderWritten);
         run.lastFolderWritten = folderWritten;
         run.lastFolderToSync.clear();
     }
@@ -317,7 +318,7 @@ void CBackupRestoreManager::NoteWritten(RestoreRun& run, int index, const fs::pa
         return;
     }
     if (folderWritten != run.lastFolderToSync) {
-        run.foldersToSync.insert(folderWritten);
+        run.foldersToSync.emplace(folderWritten);
         run.lastFolderToSync = folderWritten;
     }
     run.fileSystems.Wrote(item.size);
@@ -335,7 +336,7 @@ bool CBackupRestoreManager::CanQueueAhead(const RestoreRun& run, int index,
 }
 
 // The item's path meets no queued one: RestoreItem settled the queue before its checks otherwise.
-bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::path& target,
+bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const std::string& target,
                                        const std::string& folder) {
     if (!CanQueueAhead(run, index, folder)) {
         return false;
@@ -346,7 +347,7 @@ bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const fs::pat
         SettleAhead(run, true);
     }
     run.ahead->Queue({index, target, folder, item->size});
-    TakeSpace(run, target.parent_path(), item->size);
+    TakeSpace(run, FolderOf(target), item->size);
     if (run.ahead->OldestBatchDone()) {
         SettleAhead(run, true);  // the lines of the items written meanwhile go out now
     }
@@ -377,7 +378,7 @@ void CBackupRestoreManager::SettleAhead(RestoreRun& run, bool onlyWritten) {
             // the test for an existing file on, and written in turn, which also tells why it
             // failed.
             lines.Write();
-            PlaceItem(run, item.index, item.target.native(), item.folder);
+            PlaceItem(run, item.index, item.target, item.folder);
         }
     }
 }
@@ -386,7 +387,7 @@ void CBackupRestoreManager::LogWrittenAhead(RestoreRun& run, const CRestoreAhead
                                             CTimedLines& lines) {
     NoteWritten(run, item.index, item.target);
     ++run.counters.succeeded;
-    lines.Add(" Succeeded--File " + INTRE_GHILIMELE(item.target.native()));
+    lines.Add(" Succeeded--File " + INTRE_GHILIMELE(item.target));
 }
 
 // After a cancel or a failure: the items judged before it are written, as they would have been in
@@ -403,7 +404,7 @@ void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
                 LogWrittenAhead(run, item, lines);
             } else if (outcome == CRestoreAhead::Outcome::kFailed) {
                 ++run.counters.failed;
-                lines.Add(" Failed--File " + INTRE_GHILIMELE(item.target.native()));
+                lines.Add(" Failed--File " + INTRE_GHILIMELE(item.target));
             }
         }
     } catch (...) {
@@ -412,35 +413,36 @@ void CBackupRestoreManager::AbandonAhead(RestoreRun& run) noexcept {
     run.ahead.reset();
 }
 
-bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, const fs::path& folder) {
+bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, std::string_view folder) {
     if (folder != run.checkedFolder || run.checkedFolder.empty()) {
-        const fs::path existing = NearestExistingAncestor(folder);
+        run.checkedFolder = folder;
+        const fs::path existing = NearestExistingAncestor(run.checkedFolder);
         run.checkedWritable = CanWriteInExisting(existing);
         if (run.checkedWritable) {
             run.fileSystems.Open(existing);  // before anything is written there
         }
         struct stat status {};
-        run.checkedMissing = ::stat(folder.c_str(), &status) != 0 && errno == ENOENT;
-        run.checkedFolder = folder;
+        run.checkedMissing = ::stat(run.checkedFolder.c_str(), &status) != 0 && errno == ENOENT;
     }
     return run.checkedWritable;
 }
 
-bool CBackupRestoreManager::HasRoomFor(RestoreRun& run, const fs::path& folder,
+bool CBackupRestoreManager::HasRoomFor(RestoreRun& run, std::string_view folder,
                                        std::uint64_t size) {
     if (folder != run.spaceFolder || run.spaceFolder.empty() ||
         run.spaceAnswerUses >= kItemsPerFreeSpaceAnswer) {
-        // Less what the files written ahead will take: they may not be on the disk yet.
-        run.spaceLeft = static_cast<double>(m_freeSpace(folder)) -
-                        static_cast<double>(run.ahead ? run.ahead->QueuedBytes() : 0);
         run.spaceFolder = folder;
+        // Less what the files written ahead will take: they may not be on the disk yet.
+        run.spaceLeft = static_cast<double>(m_freeSpace(run.spaceFolder)) -
+                        static_cast<double>(run.ahead ? run.ahead->QueuedBytes() : 0);
         run.spaceAnswerUses = 0;
     }
     ++run.spaceAnswerUses;
     return static_cast<double>(size) + kFreeSpaceReserve <= run.spaceLeft;
 }
 
-void CBackupRestoreManager::TakeSpace(RestoreRun& run, const fs::path& folder, std::uint64_t size) {
+void CBackupRestoreManager::TakeSpace(RestoreRun& run, std::string_view folder,
+                                      std::uint64_t size) {
     if (folder == run.spaceFolder) {
         run.spaceLeft -= static_cast<double>(SpaceTaken(size));
     }
@@ -466,17 +468,17 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
     if (!targetText) {
         return;  // passed over at the missing-folder message: no counter, no line
     }
-    const fs::path target = *targetText;
+    const std::string_view targetFolder = FolderOf(*targetText);
     // A queued file at this path, above or below it is put in place before the checks look
     // there, as it would have been written in turn.
-    if (run.ahead && !run.ahead->Fits(target)) {
+    if (run.ahead && !run.ahead->Fits(*targetText)) {
         SettleAhead(run);
     }
-    if (targetText->empty() || !CanWriteInFolder(run, target.parent_path())) {
+    if (targetText->empty() || !CanWriteInFolder(run, targetFolder)) {
         const std::string quoted = INTRE_GHILIMELE(*targetText);
         SettleAhead(run);
         const std::string drive =
-            targetText->empty() ? std::string() : GetDriveOfPath(target).native();
+            targetText->empty() ? std::string() : GetDriveOfPath(*targetText).native();
         WriteTimedLine(" Skipped--File " + quoted + " ! The file cannot be written on " + drive +
                        " drive !");
         ++counters.skipped;
@@ -484,7 +486,7 @@ void CBackupRestoreManager::RestoreItem(RestoreRun& run, int index) {
         return;
     }
     // Asked of the folder: the target itself is mostly not there yet.
-    if (!HasRoomFor(run, target.parent_path(), m_archive->GetItemFileSize(index))) {
+    if (!HasRoomFor(run, targetFolder, m_archive->GetItemFileSize(index))) {
         SettleAhead(run);
         WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(*targetText) +
                        " ! The file cannot be written because you have not enough free space!");
@@ -501,21 +503,19 @@ void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::str
                                       const std::string& folder, bool folderWasMissing) {
     RestoreCounters& counters = run.counters;
     const bool underFolder = !folder.empty();
-    const fs::path target = targetText;
-    const std::string quoted = INTRE_GHILIMELE(targetText);
     // In a folder that was missing when the run came to it only this run's items can be found,
     // and a file written ahead finds a taken name itself, to be judged again from here: such a
     // file is not looked for first.
     const bool surelyNew = folderWasMissing && CanQueueAhead(run, index, folder);
     struct stat status {};
-    if (!surelyNew && ::lstat(target.c_str(), &status) == 0) {
+    if (!surelyNew && ::lstat(targetText.c_str(), &status) == 0) {
         SettleAhead(run);
         switch (run.options.ExistingFilePolicy()) {
             case IRestoreOptions::kOverwrite:
-                OverwriteExistingFile(run, target, index, underFolder, folder);
+                OverwriteExistingFile(run, targetText, index, underFolder, folder);
                 return;
             case IRestoreOptions::kSkip:
-                WriteTimedLine(" Skipped--File " + quoted +
+                WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(targetText) +
                                "! The file already exists on the same path.");
                 ++counters.skipped;
                 return;
@@ -526,11 +526,11 @@ void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::str
                 }
                 switch (m_host->AskFileExists("The file " + targetText + " already exists!")) {
                     case IEngineHost::FileExistsAnswer::Overwrite:
-                        OverwriteExistingFile(run, target, index, underFolder, folder);
+                        OverwriteExistingFile(run, targetText, index, underFolder, folder);
                         return;
                     case IEngineHost::FileExistsAnswer::Skip:
                         ++counters.skipped;
-                        WriteTimedLine(" Skipped--File " + quoted);
+                        WriteTimedLine(" Skipped--File " + INTRE_GHILIMELE(targetText));
                         return;
                     case IEngineHost::FileExistsAnswer::NoChoice:
                         // Enter on the check box: no choice was made, so nothing is done.
@@ -545,13 +545,14 @@ void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::str
         }
     }
     m_host->SetProgressLine("Writting file " + targetText);
-    if (QueueAhead(run, index, target, folder)) {
+    if (QueueAhead(run, index, targetText, folder)) {
         return;  // its line is written when it is taken back, in turn
     }
     SettleAhead(run);
-    const bool ok = WriteItem(run, index, target, underFolder, folder);
+    const bool ok = WriteItem(run, index, targetText, underFolder, folder);
     (ok ? counters.succeeded : counters.failed) += 1;
-    WriteTimedLine(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " + quoted);
+    WriteTimedLine(std::string(" ") + (ok ? "Succeeded" : "Failed") + "--File " +
+                   INTRE_GHILIMELE(targetText));
 }
 
 bool CBackupRestoreManager::OverwriteExistingFile(RestoreRun& run, const fs::path& target,

@@ -42,5 +42,14 @@ TEST(RestoreAhead, AQueuedPathIsNeverAnothersNorAboveOrBelowIt) {
     }
 }
 
+// The folder of a target, as its text: the same as its path's parent, without taking it apart.
+TEST(RestoreAhead, TheFolderOfATargetIsItsParentPath) {
+    for (const char* target : {"/o/a/x", "/x", "/o/a//x", "//o//x", "/o/a/", "x", "a/b"}) {
+        const fs::path parent = fs::path(target).parent_path();
+        EXPECT_EQ(fs::path(FolderOf(target)), parent) << target;
+        EXPECT_EQ(FolderOf(target).ends_with('/'), parent == "/") << target;
+    }
+}
+
 }  // namespace
 }  // namespace tkw
