@@ -97,7 +97,7 @@ bool WriteData(int fd, const Placement& at, const DataSource& source, std::strin
         return false;
     }
     if (!writer.Finish()) {
-        error = SystemText("cannot write " + at.shown.native());
+        error = SystemText("cannot write " + at.shown);
         return false;
     }
     return true;
@@ -106,11 +106,11 @@ bool WriteData(int fd, const Placement& at, const DataSource& source, std::strin
 bool ApplyMetadata(int fd, const Placement& at, const ItemInfo& item, std::string& error) {
     // Owner first: changing it clears the set-user-id and set-group-id bits the mode may carry.
     if (!ApplyOwner(fd, item) || ::fchmod(fd, item.mode & 07777) != 0) {
-        error = SystemText("cannot set the owner or permissions of " + at.shown.native());
+        error = SystemText("cannot set the owner or permissions of " + at.shown);
         return false;
     }
     if (::futimens(fd, ItemTimes(item).times) != 0) {
-        error = SystemText("cannot set the modification time of " + at.shown.native());
+        error = SystemText("cannot set the modification time of " + at.shown);
         return false;
     }
     return true;
@@ -163,7 +163,7 @@ bool CreateSymbolicLink(RecordReader& reader, const ItemInfo& item, const Placem
     }
     const auto created = CreateLink(*linkTarget, at);
     if (!created) {
-        error = SystemText("cannot create the link " + at.shown.native());
+        error = SystemText("cannot create the link " + at.shown);
         return false;
     }
     // A link's owner and time are kept where the system allows; they never fail the item.
@@ -173,7 +173,7 @@ bool CreateSymbolicLink(RecordReader& reader, const ItemInfo& item, const Placem
     ::utimensat(at.folderFd, created->c_str(), ItemTimes(item).times, AT_SYMLINK_NOFOLLOW);
     if (*created != at.name &&
         ::renameat(at.folderFd, created->c_str(), at.folderFd, at.name.c_str()) != 0) {
-        error = SystemText("cannot put " + at.shown.native() + " in place");
+        error = SystemText("cannot put " + at.shown + " in place");
         ::unlinkat(at.folderFd, created->c_str(), 0);
         return false;
     }
@@ -198,7 +198,7 @@ bool ExtractSymbolicLink(RecordReader& reader, const ItemInfo& item, const Place
 
 bool NameTaken(ExtractionState* state, const Placement& at, std::string& error) {
     state->nameTaken = true;
-    error = "something took the name " + at.shown.native() + " meanwhile";
+    error = "something took the name " + at.shown + " meanwhile";
     return false;
 }
 
@@ -214,7 +214,7 @@ bool PlaceItem(RecordReader& reader, const ItemInfo& item, const Placement& at, 
             return NameTaken(state, at, error);
         }
         if (S_ISDIR(existing.st_mode)) {
-            error = "a folder is in the way of " + at.shown.native();
+            error = "a folder is in the way of " + at.shown;
             return false;
         }
     }
@@ -271,7 +271,7 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
     const bool clear = ClearBeforeWriting(at.folderFd, state);
     StagedFile file(at.folderFd);
     if (!file.Open(staging)) {
-        error = SystemText("cannot create a temporary file beside " + at.shown.native());
+        error = SystemText("cannot create a temporary file beside " + at.shown);
         return false;
     }
     if (!WriteData(file.Fd(), at, source, error) || !ApplyMetadata(file.Fd(), at, item, error)) {
@@ -284,23 +284,23 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
     const bool deferred = syncs != nullptr && !NeedsFileSystemSync(item);
     const bool synced = !NeedsFileSystemSync(item) && !deferred;
     if (synced && ::fdatasync(file.Fd()) != 0) {
-        error = SystemText("cannot flush " + at.shown.native());
+        error = SystemText("cannot flush " + at.shown);
         return false;
     }
     if (!file.PublishIfFree(at.name)) {
         if (errno != EEXIST) {
-            error = SystemText("cannot put " + at.shown.native() + " in place");
+            error = SystemText("cannot put " + at.shown + " in place");
             return false;
         }
         if (state != nullptr && state->newNamesOnly) {
             return NameTaken(state, at, error);
         }
         if (!synced && ::fdatasync(file.Fd()) != 0) {
-            error = SystemText("cannot flush " + at.shown.native());
+            error = SystemText("cannot flush " + at.shown);
             return false;
         }
         if (!file.Publish(at.name)) {
-            error = SystemText("cannot put " + at.shown.native() + " in place");
+            error = SystemText("cannot put " + at.shown + " in place");
             return false;
         }
     } else if (deferred) {
@@ -309,7 +309,7 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         if (copy.Valid()) {
             syncs->Add(std::move(copy), at.shown);
         } else if (::fdatasync(file.Fd()) != 0) {
-            error = SystemText("cannot flush " + at.shown.native());
+            error = SystemText("cannot flush " + at.shown);
             return false;
         }
     }
@@ -418,7 +418,7 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& tar
     const int folderFd = CachedFolder(state ? &state->folders : nullptr, own, folder,
                                       [&] { return OpenChosenFolder(folder, error); });
     return folderFd >= 0 &&
-           PlaceItem(reader, item, {folderFd, name.native(), target}, error, state);
+           PlaceItem(reader, item, {folderFd, name.native(), target.native()}, error, state);
 }
 
 bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path& folder,
@@ -428,16 +428,19 @@ bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item, const fs::path
         error = "the name would leave the folder " + folder.native();
         return false;
     }
-    fs::path shown = folder;
-    for (const std::string& component : name->folders) {
-        shown /= component;
-    }
     FolderCache once;  // without a state, the folders live as long as this call
     FolderCache& folders = state != nullptr ? state->folders : once;
     const int itemFolder = folders.OpenBelow(
         folder, name->folders, [&] { return OpenChosenFolder(folder, error); }, error);
-    return itemFolder >= 0 &&
-           PlaceItem(reader, item, {itemFolder, name->file, shown / name->file}, error, state);
+    if (itemFolder < 0) {
+        return false;
+    }
+    std::string shown = folders.DeepestPath().native();
+    if (!shown.ends_with('/')) {
+        shown += '/';
+    }
+    shown += name->file;
+    return PlaceItem(reader, item, {itemFolder, name->file, std::move(shown)}, error, state);
 }
 
 bool VerifyItem(RecordReader& reader, const ItemInfo& item, std::string& error) {

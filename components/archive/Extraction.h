@@ -30,6 +30,8 @@ public:
                   const std::function<UniqueFd()>& openBase, std::string& error);
     // Whether `fd` is the kept folder and was found clear of left-over temporaries in this run
     // (ClearedInRun): it is not asked again for each item written there.
+    // The path of the folder OpenBelow gave last, as it was opened.
+    const std::filesystem::path& DeepestPath() const { return m_levels.back().path; }
     bool ClearedInRun(int fd) const { return m_clearedInRun && IsDeepest(fd); }
     void NoteClearedInRun(int fd) { m_clearedInRun = m_clearedInRun || IsDeepest(fd); }
 
@@ -90,7 +92,7 @@ bool ExtractItemBelow(RecordReader& reader, const ItemInfo& item,
 struct Placement {
     int folderFd;
     std::string name;
-    std::filesystem::path shown;
+    std::string shown;
 };
 
 // Produces an item's bytes in order into the sink and checks them; false with `error` set when
