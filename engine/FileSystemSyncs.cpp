@@ -87,23 +87,36 @@ void CFileSystemSyncs::SyncInBackground() {
             return;
         }
         m_requested = false;
-        // Descriptors are never closed while the thread runs; new file systems may be added.
-        std::vector<std::pair<FileSystem*, int>> fileSystems;
-        for (auto& [device, fileSystem] : m_fileSystems) {
-            fileSystems.emplace_back(&fileSystem, fileSystem.fd.Get());
-        }
-        for (auto& [fileSystem, fd] : fileSystems) {
-            const fs::path folder = fileSystem->folder;
-            lock.unlock();
-            const bool synced = m_sync(fd, folder);
-            const int error = errno;
-            lock.lock();
-            if (!synced && fileSystem->failure == 0) {
-                fileSystem->failure = error != 0 ? error : EIO;
+        try {
+            SyncAllOnce(lock);
+        } catch (...) {
+            // Memory ran out, say: the run's own sync at its end still does it all.
+            if (!lock.owns_lock()) {
+                lock.lock();
             }
         }
         m_busy = false;
         m_changed.notify_all();
+    }
+}
+
+// Entered and left with `lock` held; it is let go during each sync. The map's entries stay where
+// they are while the thread runs: new file systems may be added, none is removed.
+void CFileSystemSyncs::SyncAllOnce(std::unique_lock<std::mutex>& lock) {
+    std::vector<FileSystem*> fileSystems;
+    for (auto& [device, fileSystem] : m_fileSystems) {
+        fileSystems.push_back(&fileSystem);
+    }
+    for (FileSystem* fileSystem : fileSystems) {
+        const int fd = fileSystem->fd.Get();
+        const fs::path folder = fileSystem->folder;
+        lock.unlock();
+        const bool synced = m_sync(fd, folder);
+        const int error = errno;
+        lock.lock();
+        if (!synced && fileSystem->failure == 0) {
+            fileSystem->failure = error != 0 ? error : EIO;
+        }
     }
 }
 

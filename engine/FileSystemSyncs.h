@@ -51,6 +51,7 @@ private:
 
     void StartBackgroundSync();
     void SyncInBackground();
+    void SyncAllOnce(std::unique_lock<std::mutex>& lock);
 
     Sync m_sync;
     std::uint64_t m_bytesBetweenSyncs;
