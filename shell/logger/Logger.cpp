@@ -35,6 +35,9 @@ LogDataSync g_dataSync;
 // find each other's lock and lose a line.
 std::mutex g_fileMutex;
 std::filesystem::path g_lastFile;  // the file of the last append, guarded by g_fileMutex
+// The log folder the last line went to, guarded by g_fileMutex. Choosing it asks the file system
+// twice; a line that cannot be appended there has the folder chosen again.
+std::optional<std::filesystem::path> g_lastFolder;
 
 // Another Tarnwick process (the GUI and the command-line tool) may hold the lock for the few
 // microseconds of its own append; a program that keeps holding it makes this call fail.
@@ -114,8 +117,6 @@ bool WriteAll(int fd, std::string_view bytes) {
 // bytes to the kernel, which is what survives a crash of the program; a sync to the disk per line
 // would cost two hundred times as much. A failure is told once for each message it cost.
 void AppendToDayFile(const std::string& fileName, std::string_view bytes, std::size_t messages) {
-    const std::filesystem::path folder = GetLogFolder();
-    const std::filesystem::path file = folder / fileName;
     const auto report = [messages](const char* text, int error) {
         for (std::size_t i = 0; i < messages; ++i) {
             ReportError(text, error);
@@ -123,7 +124,20 @@ void AppendToDayFile(const std::string& fileName, std::string_view bytes, std::s
     };
 
     std::lock_guard lock(g_fileMutex);
-    int fd = OpenForAppending(file);
+    std::filesystem::path folder;
+    std::filesystem::path file;
+    int fd = -1;
+    if (g_lastFolder) {
+        folder = *g_lastFolder;
+        file = folder / fileName;
+        fd = OpenForAppending(file);
+    }
+    if (fd < 0) {
+        g_lastFolder.reset();
+        folder = GetLogFolder();
+        file = folder / fileName;
+        fd = OpenForAppending(file);
+    }
     if (fd < 0 && errno == ENOENT) {
         CreateLogFolder(folder);  // the first line ever; a failure shows up as the open's
         fd = OpenForAppending(file);
@@ -142,6 +156,7 @@ void AppendToDayFile(const std::string& fileName, std::string_view bytes, std::s
         report("Cannot write log file", errno);
     }
     g_lastFile = file;
+    g_lastFolder = folder;
     // Closing is where a file system reports write-back it could not do.
     if (::close(fd) != 0) {
         report("Cannot flush log file", errno);
@@ -325,6 +340,10 @@ std::string LogFileName(const LocalDateTime& day) {
 }
 
 LogEnvironment SetLogEnvironment(LogEnvironment environment) {
+    {
+        std::lock_guard lock(g_fileMutex);
+        g_lastFolder.reset();
+    }
     std::lock_guard lock(g_stateMutex);
     return std::exchange(g_environment, std::move(environment));
 }

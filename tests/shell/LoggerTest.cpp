@@ -194,6 +194,23 @@ TEST_F(LoggerTest, MessagesLoggedTogetherAreEachLoggedAsOnTheirOwn) {
     EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
 }
 
+// The folder of the last line is kept for the next; a folder that was removed meanwhile is made
+// again, and another folder given takes the next line.
+TEST_F(LoggerTest, TheNextLineGoesToTheLogFolderAsItIsThen) {
+    m_logger.Write("one\r\n");
+    fs::remove_all(m_logs);
+    m_logger.Write("two\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")), "two\r\n");
+
+    const fs::path other = m_temp / "other logs";
+    fs::create_directories(other);
+    SetLogEnvironment({other, [this] { return m_now; }});
+    m_logger.Write("three\r\n");
+    EXPECT_EQ(test::ReadFileBytes(other / "03-07-11 Tarnwick Log.txt"), "three\r\n");
+    EXPECT_EQ(test::ReadFileBytes(DayFile("03-07-11 Tarnwick Log.txt")), "two\r\n");
+    EXPECT_TRUE(m_reports.empty()) << m_reports.front().message;
+}
+
 TEST_F(LoggerTest, EachMessageLoggedTogetherIntoALockedFileIsReported) {
     fs::create_directory(m_logs);
     const fs::path file = DayFile("03-07-11 Tarnwick Log.txt");
