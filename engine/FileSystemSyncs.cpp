@@ -129,12 +129,12 @@ bool CFileSystemSyncs::SyncNow(const fs::path& folder, dev_t device) {
         const UniqueFd fd = OpenFolder(folder);
         return fd.Valid() && m_sync(fd.Get(), folder);
     }
-    FileSystem& fileSystem = known->second;
-    const int fd = fileSystem.fd.Get();
+    const int fd = known->second.fd.Get();
+    const int failure = known->second.failure;
     lock.unlock();
     const bool synced = m_sync(fd, folder);
-    if (synced && fileSystem.failure != 0) {
-        errno = fileSystem.failure;  // write-back that failed in the background is not done
+    if (synced && failure != 0) {
+        errno = failure;  // write-back that failed in the background is not done
         return false;
     }
     return synced;

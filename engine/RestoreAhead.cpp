@@ -8,8 +8,9 @@ namespace tkw {
 namespace {
 
 // The path with each run of separators made one and none at the end: two texts name the same
-// path, component by component, when their keys are equal. (Targets hold no "." or ".."
-// components but those of the chosen folder, which every target of a run shares.)
+// path, component by component, when their keys are equal. Two spellings of one place that differ
+// otherwise (a "." or ".." in a chosen folder typed for one item only) are taken for two paths;
+// whichever is written second finds the name taken and is judged again in turn.
 std::string PathKey(std::string_view path) {
     std::string key;
     key.reserve(path.size());

@@ -144,7 +144,14 @@ int CBackupRestoreManager::RestoreItems(const std::vector<int>& indexes, Restore
         return kFailed;
     }
     bool progressOpen = false;
-    RestoreRun run(counters, options, m_syncFileSystem);
+    std::unique_ptr<RestoreRun> made;
+    try {
+        made = std::make_unique<RestoreRun>(counters, options, m_syncFileSystem);
+    } catch (...) {
+        m_lastError = ReportOperationFailure("Restore");
+        return kFailed;
+    }
+    RestoreRun& run = *made;
     try {
         WriteTimedLine(" Restore started ...");
         run.newestCopy = NewestCopies(*m_archive, indexes);

@@ -350,10 +350,12 @@ void FolderCache::Keep(fs::path path, UniqueFd fd) {
 
 int FolderCache::OpenBelow(const fs::path& base, const std::vector<std::string>& folders,
                            const std::function<UniqueFd()>& openBase, std::string& error) {
+    m_beyond.Reset();
+    const std::size_t kept = std::min(folders.size(), kMaxKeptLevels - 1);  // of `folders`
     std::size_t shared = 0;  // of the kept levels, those on the way to the folder
     if (!m_levels.empty() && m_levels[0].name == base.native()) {
         shared = 1;
-        while (shared < m_levels.size() && shared <= folders.size() &&
+        while (shared < m_levels.size() && shared <= kept &&
                m_levels[shared].name == folders[shared - 1]) {
             ++shared;
         }
@@ -361,28 +363,47 @@ int FolderCache::OpenBelow(const fs::path& base, const std::vector<std::string>&
     while (shared > 0 && !StillAt(m_levels[shared - 1])) {
         --shared;
     }
-    if (shared == m_levels.size() && shared == folders.size() + 1) {
+    if (shared != m_levels.size() || shared != kept + 1) {
+        m_levels.resize(shared);
+        m_clearedInRun = false;
+        if (m_levels.empty() && !Push(base.native(), base, openBase())) {
+            m_levels.clear();
+            if (error.empty()) {
+                error = SystemText("cannot open the folder " + base.native());
+            }
+            return -1;
+        }
+        for (std::size_t i = m_levels.size() - 1; i < kept; ++i) {
+            const Level& above = m_levels.back();
+            fs::path path = above.path / folders[i];
+            UniqueFd fd = OpenOrCreateFolderIn(above.fd.Get(), folders[i], path, error);
+            if (!fd.Valid()) {
+                return -1;
+            }
+            if (!Push(folders[i], path, std::move(fd))) {
+                error = SystemText("cannot open the folder " + path.native());
+                return -1;
+            }
+        }
+    }
+    if (kept == folders.size()) {
         return m_levels.back().fd.Get();
     }
-    m_levels.resize(shared);
-    m_clearedInRun = false;
-    if (m_levels.empty() && !Push(base.native(), base, openBase())) {
-        m_levels.clear();
-        return -1;
-    }
-    for (std::size_t i = m_levels.size() - 1; i < folders.size(); ++i) {
-        const Level& above = m_levels.back();
-        fs::path path = above.path / folders[i];
-        UniqueFd fd = OpenOrCreateFolderIn(above.fd.Get(), folders[i], path, error);
-        if (!fd.Valid()) {
+    fs::path path = m_levels.back().path;
+    UniqueFd current;
+    int at = m_levels.back().fd.Get();
+    for (std::size_t i = kept; i < folders.size(); ++i) {
+        path /= folders[i];
+        UniqueFd next = OpenOrCreateFolderIn(at, folders[i], path, error);
+        if (!next.Valid()) {
             return -1;
         }
-        if (!Push(folders[i], path, std::move(fd))) {
-            error = SystemText("cannot open the folder " + path.native());
-            return -1;
-        }
+        current = std::move(next);
+        at = current.Get();
     }
-    return m_levels.back().fd.Get();
+    m_beyond = std::move(current);
+    m_beyondPath = std::move(path);
+    return m_beyond.Get();
 }
 
 namespace {

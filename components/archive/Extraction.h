@@ -28,10 +28,12 @@ public:
     // `base` when it is not kept. -1 with `error` set when a folder cannot be opened.
     int OpenBelow(const std::filesystem::path& base, const std::vector<std::string>& folders,
                   const std::function<UniqueFd()>& openBase, std::string& error);
+    // The path of the folder OpenBelow gave last, as it was opened.
+    const std::filesystem::path& DeepestPath() const {
+        return m_beyond.Valid() ? m_beyondPath : m_levels.back().path;
+    }
     // Whether `fd` is the kept folder and was found clear of left-over temporaries in this run
     // (ClearedInRun): it is not asked again for each item written there.
-    // The path of the folder OpenBelow gave last, as it was opened.
-    const std::filesystem::path& DeepestPath() const { return m_levels.back().path; }
     bool ClearedInRun(int fd) const { return m_clearedInRun && IsDeepest(fd); }
     void NoteClearedInRun(int fd) { m_clearedInRun = m_clearedInRun || IsDeepest(fd); }
 
@@ -46,9 +48,16 @@ private:
     static bool StillAt(const Level& level);
     // Adds the level; false when its identity cannot be read.
     bool Push(std::string name, std::filesystem::path path, UniqueFd fd);
-    bool IsDeepest(int fd) const { return !m_levels.empty() && m_levels.back().fd.Get() == fd; }
+    bool IsDeepest(int fd) const {
+        return !m_beyond.Valid() && !m_levels.empty() && m_levels.back().fd.Get() == fd;
+    }
 
+    // Folders kept open at most, the chosen one included: a deeper name's folders below them are
+    // opened one at a time for each item, so that a deep tree cannot use up the descriptors.
+    static constexpr std::size_t kMaxKeptLevels = 16;
     std::vector<Level> m_levels;  // each one below the one before
+    UniqueFd m_beyond;            // the folder OpenBelow gave last when it lies below them all
+    std::filesystem::path m_beyondPath;
     bool m_clearedInRun = false;
 };
 

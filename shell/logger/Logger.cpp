@@ -39,6 +39,8 @@ std::filesystem::path g_lastFile;  // the file of the last append, guarded by g_
 // twice; a line that cannot be appended there has the folder chosen again.
 std::optional<std::filesystem::path> g_lastFolder;
 
+std::filesystem::path ChooseLogFolder();
+
 // Another Tarnwick process (the GUI and the command-line tool) may hold the lock for the few
 // microseconds of its own append; a program that keeps holding it makes this call fail.
 constexpr int kLockAttempts = 20;
@@ -134,7 +136,7 @@ void AppendToDayFile(const std::string& fileName, std::string_view bytes, std::s
     }
     if (fd < 0) {
         g_lastFolder.reset();
-        folder = GetLogFolder();
+        folder = ChooseLogFolder();
         file = folder / fileName;
         fd = OpenForAppending(file);
     }
@@ -314,7 +316,10 @@ void CreateLogFolder(const std::filesystem::path& folder) {
     }
 }
 
-std::filesystem::path GetLogFolder() {
+namespace {
+
+// The folder as the logger chooses it when it has none from the last line.
+std::filesystem::path ChooseLogFolder() {
     {
         std::lock_guard lock(g_stateMutex);
         if (g_environment.folder) {
@@ -322,6 +327,18 @@ std::filesystem::path GetLogFolder() {
         }
     }
     return LogFolderFor(GetProgramDirectory());
+}
+
+}  // namespace
+
+std::filesystem::path GetLogFolder() {
+    {
+        std::lock_guard lock(g_fileMutex);
+        if (g_lastFolder) {
+            return *g_lastFolder;
+        }
+    }
+    return ChooseLogFolder();
 }
 
 std::filesystem::path LogFolderFor(const std::filesystem::path& programDirectory) {
@@ -340,10 +357,9 @@ std::string LogFileName(const LocalDateTime& day) {
 }
 
 LogEnvironment SetLogEnvironment(LogEnvironment environment) {
-    {
-        std::lock_guard lock(g_fileMutex);
-        g_lastFolder.reset();
-    }
+    // An append under way finishes first; the next one chooses the folder anew.
+    std::lock_guard fileLock(g_fileMutex);
+    g_lastFolder.reset();
     std::lock_guard lock(g_stateMutex);
     return std::exchange(g_environment, std::move(environment));
 }

@@ -100,7 +100,9 @@ LogSink SetLogSink(LogSink sink);
 // The folder the log files go to, without a trailing separator: "logs" beside the program file
 // when that folder can be written (it is a writable folder, or the program's folder lets it be
 // made); otherwise, as for a program installed system-wide and run by a user,
-// "Tarnwick/logs" in the user's state folder. The logger and "View Logs" both ask here.
+// "Tarnwick/logs" in the user's state folder. The logger and "View Logs" both ask here: once a
+// line was written, the folder it went to, which the logger keeps until a line cannot be opened
+// there.
 std::filesystem::path GetLogFolder();
 
 // The same choice for the program folder given.

@@ -71,7 +71,10 @@ protected:
             m_synced.insert(folder);
             return m_syncWorks;
         });
-        m_engine.SetFileSystemSync([this](int, const fs::path& folder) {
+        m_engine.SetFileSystemSync([this](int fd, const fs::path& folder) {
+            struct stat status {};
+            ::fstat(fd, &status);
+            m_syncedThrough.push_back(status.st_ino);
             m_fileSystemsSynced.push_back(folder);
             return m_fileSystemSyncWorks;
         });
@@ -80,6 +83,7 @@ protected:
     std::set<fs::path> m_synced;
     bool m_syncWorks = true;
     std::vector<fs::path> m_fileSystemsSynced;
+    std::vector<ino_t> m_syncedThrough;  // the folder each file system sync went through
     bool m_fileSystemSyncWorks = true;
 };
 
@@ -98,6 +102,12 @@ TEST_F(RestoreDurability, NewFilesAndTheFoldersMadeForThemAreSyncedBeforeSuccess
                                            out / (m_source / "deep").relative_path(),
                                            out / m_source.relative_path(), out};
     ASSERT_EQ(m_fileSystemsSynced.size(), 1u);
+    // Through the folder that was there before the run wrote anything: a sync through it tells
+    // of every write-back failure since, also one the system met on its own during the run.
+    ASSERT_EQ(m_syncedThrough.size(), 1u);
+    struct stat there {};
+    ASSERT_EQ(::stat(out.c_str(), &there), 0);
+    EXPECT_EQ(m_syncedThrough[0], there.st_ino);
     for (const fs::path& folder : folders) {
         EXPECT_EQ(m_synced.count(folder), 0u) << folder;
     }

@@ -170,7 +170,7 @@ TEST_F(LoggerTest, AWriteThatFailsIsReportedAndTheCallReturns) {
 }
 
 // Messages logged together are each what a call of their own would log: an entry in the pane, the
-// setting and the day read for each, the file opened once per day.
+// setting and the day read for each, each day's messages in that day's file.
 TEST_F(LoggerTest, MessagesLoggedTogetherAreEachLoggedAsOnTheirOwn) {
     int days = 0;  // the day is asked once for each message that goes to the file
     SetLogEnvironment({m_logs, [&] {

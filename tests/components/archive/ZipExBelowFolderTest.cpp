@@ -155,6 +155,35 @@ TEST_F(ZipExBelowFolder, AKeptFolderIsNotUsedOnceItsPathLeadsElsewhere) {
     }
 }
 
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// The folders on the way to the last item are kept open, but only so many: a deep tree is still
+// restored, each of its items where its name says, without holding a descriptor per level.
+TEST_F(ZipExBelowFolder, ADeepTreeIsRestoredWithFewFoldersKeptOpen) {
+    std::string deep;
+    for (int level = 0; level < 60; ++level) {
+        deep += "/l" + std::to_string(level);
+    }
+    const std::vector<Item> items = {
+        {deep + "/a", {}}, {deep + "/b", {}}, {"/l0/l1/c", {}}, {deep + "/d", {}}};
+    const fs::path archive = m_temp / "deep.tkw";
+    MakeArchive(archive, items);
+    const fs::path restore = m_temp / "deep-restore";
+    CZipEx zip;
+    ASSERT_EQ(zip.Open(archive), 1);
+    const std::size_t before = OpenDescriptors();
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+        ASSERT_EQ(zip.GetItemFileUnder(i, restore), 1) << zip.GetLastError();
+        EXPECT_LE(OpenDescriptors(), before + 20) << items[static_cast<std::size_t>(i)].name;
+    }
+    for (const Item& item : items) {
+        EXPECT_EQ(ReadFileBytes(restore / item.name.substr(1)), ContentsOf(item.name));
+    }
+}
+
 TEST_F(ZipExBelowFolder, EachFolderOfANameMustBeARealFolderInsideTheRestoreFolder) {
     const fs::path restore = m_temp / "restore";
     WriteFileBytes(m_elsewhere / "secret", "secret");
