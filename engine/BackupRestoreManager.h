@@ -155,8 +155,8 @@ private:
     void StartWritingAhead(RestoreRun& run) noexcept;
     // Whether the item is a small file the threads that write ahead may take now.
     bool CanQueueAhead(const RestoreRun& run, int index, const std::string& folder) const;
-    // Hands a small new file to the threads that write ahead; false when it is written in turn.
-    bool QueueAhead(RestoreRun& run, int index, const std::string& target,
+    // Hands a small new file that CanQueueAhead let go to the threads that write ahead.
+    void QueueAhead(RestoreRun& run, int index, const std::string& target,
                     const std::string& folder);
     // Takes back the items written ahead, in order, each with its line (or judged again when it
     // could not be written); with `onlyWritten`, only as many as are done already.

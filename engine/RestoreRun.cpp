@@ -343,11 +343,8 @@ bool CBackupRestoreManager::CanQueueAhead(const RestoreRun& run, int index,
 }
 
 // The item's path meets no queued one: RestoreItem settled the queue before its checks otherwise.
-bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const std::string& target,
+void CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const std::string& target,
                                        const std::string& folder) {
-    if (!CanQueueAhead(run, index, folder)) {
-        return false;
-    }
     const archive::ItemInfo* item = m_archive->GetItemInfo(index);
     if (run.ahead->Full()) {
         run.ahead->MakeRoom();
@@ -358,7 +355,6 @@ bool CBackupRestoreManager::QueueAhead(RestoreRun& run, int index, const std::st
     if (run.ahead->OldestBatchDone()) {
         SettleAhead(run, true);  // the lines of the items written meanwhile go out now
     }
-    return true;
 }
 
 void CBackupRestoreManager::SettleAhead(RestoreRun& run, bool onlyWritten) {
@@ -428,8 +424,9 @@ bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, std::string_view f
         if (run.checkedWritable) {
             run.fileSystems.Open(existing);  // before anything is written there
         }
-        struct stat status {};
-        run.checkedMissing = ::stat(run.checkedFolder.c_str(), &status) != 0 && errno == ENOENT;
+        std::error_code error;
+        run.checkedMissing =
+            existing != fs::absolute(run.checkedFolder, error).lexically_normal() || error;
     }
     return run.checkedWritable;
 }
@@ -513,7 +510,8 @@ void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::str
     // In a folder that was missing when the run came to it only this run's items can be found,
     // and a file written ahead finds a taken name itself, to be judged again from here: such a
     // file is not looked for first.
-    const bool surelyNew = folderWasMissing && CanQueueAhead(run, index, folder);
+    const bool goesAhead = CanQueueAhead(run, index, folder);
+    const bool surelyNew = folderWasMissing && goesAhead;
     struct stat status {};
     if (!surelyNew && ::lstat(targetText.c_str(), &status) == 0) {
         SettleAhead(run);
@@ -552,7 +550,8 @@ void CBackupRestoreManager::PlaceItem(RestoreRun& run, int index, const std::str
         }
     }
     m_host->SetProgressLine("Writting file " + targetText);
-    if (QueueAhead(run, index, targetText, folder)) {
+    if (goesAhead) {
+        QueueAhead(run, index, targetText, folder);
         return;  // its line is written when it is taken back, in turn
     }
     SettleAhead(run);

@@ -334,20 +334,6 @@ bool FolderCache::Push(std::string name, fs::path path, UniqueFd fd) {
     return true;
 }
 
-int FolderCache::Find(const fs::path& path) const {
-    if (m_levels.size() != 1 || m_levels[0].path != path || !StillAt(m_levels[0])) {
-        return -1;
-    }
-    return m_levels[0].fd.Get();
-}
-
-void FolderCache::Keep(fs::path path, UniqueFd fd) {
-    m_levels.clear();
-    m_clearedInRun = false;
-    std::string name = path.native();
-    Push(std::move(name), std::move(path), std::move(fd));
-}
-
 int FolderCache::OpenBelow(const fs::path& base, const std::vector<std::string>& folders,
                            const std::function<UniqueFd()>& openBase, std::string& error) {
     m_beyond.Reset();
@@ -406,27 +392,6 @@ int FolderCache::OpenBelow(const fs::path& base, const std::vector<std::string>&
     return m_beyond.Get();
 }
 
-namespace {
-
-// The open folder for `key` from the cache, or the one `open` gives, kept in the cache.
-template <typename Open>
-int CachedFolder(FolderCache* folders, UniqueFd& own, const fs::path& key, Open open) {
-    if (folders != nullptr) {
-        const int cached = folders->Find(key);
-        if (cached >= 0) {
-            return cached;
-        }
-    }
-    own = open();
-    if (!own.Valid() || folders == nullptr) {
-        return own.Get();
-    }
-    folders->Keep(key, std::move(own));
-    return folders->Find(key);
-}
-
-}  // namespace
-
 bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& target,
                  std::string& error, ExtractionState* state) {
     const fs::path name = target.filename();
@@ -435,9 +400,10 @@ bool ExtractItem(RecordReader& reader, const ItemInfo& item, const fs::path& tar
         return false;
     }
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    UniqueFd own;
-    const int folderFd = CachedFolder(state ? &state->folders : nullptr, own, folder,
-                                      [&] { return OpenChosenFolder(folder, error); });
+    FolderCache once;  // without a state, the folder lives as long as this call
+    FolderCache& folders = state != nullptr ? state->folders : once;
+    const int folderFd = folders.OpenBelow(
+        folder, {}, [&] { return OpenChosenFolder(folder, error); }, error);
     return folderFd >= 0 &&
            PlaceItem(reader, item, {folderFd, name.native(), target.native()}, error, state);
 }

@@ -20,9 +20,6 @@ namespace tkw::archive {
 // to it; a folder removed, moved or replaced since is opened afresh, with every check.
 class FolderCache {
 public:
-    // The open folder kept for `path` (as Keep was given it), or -1.
-    int Find(const std::filesystem::path& path) const;
-    void Keep(std::filesystem::path path, UniqueFd fd);
     // The folder `base`/`folders`, each of `folders` opened (or created) in the one before as
     // OpenOrCreateFolderIn does, from the deepest folder of the way that is kept; `openBase` gives
     // `base` when it is not kept. -1 with `error` set when a folder cannot be opened.
