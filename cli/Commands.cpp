@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -96,11 +97,24 @@ int LoadFailure(const CBackupRestoreManager& engine, const std::string& file) {
     return Failure("cannot load " + file + ": " + engine.LastError());
 }
 
-// Every log line is also printed, without its line break.
+// Whether standard output and standard error go to the same file, as with `> out 2>&1`.
+bool OutputSharesErrorFile() {
+    struct stat out {};
+    struct stat err {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && ::fstat(STDERR_FILENO, &err) == 0 &&
+           out.st_dev == err.st_dev && out.st_ino == err.st_ino;
+}
+
+// Every log line is also printed, without its line break. Lines are written out as the standard
+// output buffers them (each at once on a terminal): a restore prints tens of thousands. Only when
+// errors go to the same file is each line written at once, so that they stay in order there.
 void PrintLogLines() {
-    SetLogSink([](const std::string& entry) {
+    const bool eachAtOnce = OutputSharesErrorFile();
+    SetLogSink([eachAtOnce](const std::string& entry) {
         std::printf("%s\n", entry.c_str());
-        std::fflush(stdout);
+        if (eachAtOnce) {
+            std::fflush(stdout);
+        }
     });
 }
 
