@@ -11,6 +11,7 @@
 
 #include "components/archive/FileIo.h"
 #include "components/archive/SafeNames.h"
+#include "components/archive/SparseWriter.h"
 #include "components/archive/StagedFile.h"
 
 namespace tkw::archive {
@@ -20,60 +21,6 @@ namespace {
 std::string SystemText(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
-
-// Writes a file's bytes, leaving holes where whole blocks are zero: a sparse file comes back
-// sparse, and a large run of zeros costs no disk space.
-class SparseWriter {
-public:
-    // No background syncs: the file's own sync must be the one told of a failed write-back.
-    explicit SparseWriter(int fd) : m_fd(fd), m_writeback(fd, 0, false) {}
-
-    bool Write(std::string_view bytes) {
-        std::size_t runStart = 0;  // start of the pending non-zero run within `bytes`
-        std::size_t pos = 0;
-        while (pos < bytes.size()) {
-            const std::uint64_t fileOffset = m_offset + pos;
-            const std::size_t toBoundary = kBlock - static_cast<std::size_t>(fileOffset % kBlock);
-            const std::size_t piece = std::min(toBoundary, bytes.size() - pos);
-            if (piece == kBlock && std::memcmp(bytes.data() + pos, kZeros, kBlock) == 0) {
-                if (!WriteRun(bytes, runStart, pos)) {
-                    return false;
-                }
-                runStart = pos + piece;
-            }
-            pos += piece;
-        }
-        if (!WriteRun(bytes, runStart, bytes.size())) {
-            return false;
-        }
-        m_offset += bytes.size();
-        m_writeback.Wrote(m_offset);
-        return true;
-    }
-
-    // Gives the file its full length when it ends in a hole; the file is new, so what was written
-    // is all it holds.
-    bool Finish() {
-        return m_written == m_offset || ::ftruncate(m_fd, static_cast<off_t>(m_offset)) == 0;
-    }
-
-private:
-    static constexpr std::size_t kBlock = 4096;
-    static constexpr char kZeros[kBlock] = {};
-
-    bool WriteRun(std::string_view bytes, std::size_t from, std::size_t to) {
-        if (from >= to) {
-            return true;
-        }
-        m_written = m_offset + to;
-        return WriteAllAt(m_fd, m_offset + from, bytes.substr(from, to - from));
-    }
-
-    int m_fd;
-    std::uint64_t m_offset = 0;
-    std::uint64_t m_written = 0;   // the end of the last bytes written
-    WritebackStarter m_writeback;  // a large file is on the disk soon after its last byte
-};
 
 bool ApplyOwner(int fd, const ItemInfo& item) {
     // Only root can give a file away; for anyone else the file stays theirs. The program never
@@ -91,8 +38,9 @@ struct ItemTimes {
     timespec times[2];
 };
 
-bool WriteData(int fd, const Placement& at, const DataSource& source, std::string& error) {
-    SparseWriter writer(fd);
+bool WriteData(int fd, const Placement& at, std::uint64_t size, const DataSource& source,
+               std::string& error) {
+    SparseWriter writer(fd, size);
     if (!source([&](std::string_view bytes) { return writer.Write(bytes); }, error)) {
         return false;
     }
@@ -274,7 +222,8 @@ bool WriteRegularFile(const Placement& at, const ItemInfo& item, const DataSourc
         error = SystemText("cannot create a temporary file beside " + at.shown);
         return false;
     }
-    if (!WriteData(file.Fd(), at, source, error) || !ApplyMetadata(file.Fd(), at, item, error)) {
+    if (!WriteData(file.Fd(), at, item.size, source, error) ||
+        !ApplyMetadata(file.Fd(), at, item, error)) {
         return false;
     }
     // A small new file is named at once; its data reaches the disk when the caller syncs the file
