@@ -109,6 +109,7 @@ public:
     std::string checkedFolder;
     bool checkedWritable = false;
     bool checkedMissing = false;
+    std::string checkedExisting;  // the folder, or its nearest existing ancestor when missing
     // The free bytes of the folder last asked, less what was written there since.
     std::string spaceFolder;
     double spaceLeft = 0;
@@ -121,12 +122,16 @@ namespace {
 std::unordered_map<std::string, int> NewestCopies(const CZipEx& archive,
                                                   const std::vector<int>& indexes) {
     std::unordered_map<std::string, int> newest;
-    std::unordered_map<std::string, int> seen;
+    // The archive's own names, not copies: the run asks for tens of thousands.
+    std::unordered_map<std::string_view, int> seen;
+    seen.reserve(indexes.size());
     for (const int index : indexes) {
-        const auto [place, added] = seen.emplace(archive.GetItemFileName(index), index);
+        const archive::ItemInfo* item = archive.GetItemInfo(index);
+        const auto [place, added] = seen.emplace(
+            item != nullptr ? std::string_view(item->name) : std::string_view(), index);
         if (!added) {
             place->second = std::max(place->second, index);
-            newest[place->first] = place->second;
+            newest[std::string(place->first)] = place->second;
         }
     }
     return newest;
@@ -420,6 +425,7 @@ bool CBackupRestoreManager::CanWriteInFolder(RestoreRun& run, std::string_view f
     if (folder != run.checkedFolder || run.checkedFolder.empty()) {
         run.checkedFolder = folder;
         const fs::path existing = NearestExistingAncestor(run.checkedFolder);
+        run.checkedExisting = existing.native();
         run.checkedWritable = CanWriteInExisting(existing);
         if (run.checkedWritable) {
             run.fileSystems.Open(existing);  // before anything is written there
@@ -436,9 +442,13 @@ bool CBackupRestoreManager::HasRoomFor(RestoreRun& run, std::string_view folder,
     if (folder != run.spaceFolder || run.spaceFolder.empty() ||
         run.spaceAnswerUses >= kItemsPerFreeSpaceAnswer) {
         run.spaceFolder = folder;
+        // A missing folder has the free space of its nearest existing ancestor, which the
+        // writable test has just found.
+        const bool missing = folder == run.checkedFolder && run.checkedMissing;
         // Less what the files written ahead will take: they may not be on the disk yet.
-        run.spaceLeft = static_cast<double>(m_freeSpace(run.spaceFolder)) -
-                        static_cast<double>(run.ahead ? run.ahead->QueuedBytes() : 0);
+        run.spaceLeft =
+            static_cast<double>(m_freeSpace(missing ? run.checkedExisting : run.spaceFolder)) -
+            static_cast<double>(run.ahead ? run.ahead->QueuedBytes() : 0);
         run.spaceAnswerUses = 0;
     }
     ++run.spaceAnswerUses;
